@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program needs to build and run.
+# With --tests also the servers and tools the test suite uses.
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+          libqt6printsupport6 libgmime-3.0-dev libssl-dev fonts-dejavu-core)
+if [[ "${1:-}" == "--tests" || "${1:-}" == "--demo" ]]; then
+  packages+=(dovecot-core dovecot-pop3d postfix openssl)
+fi
+if [[ "${1:-}" == "--tests" ]]; then
+  packages+=(xvfb xauth)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,13 @@
+#include "language/fonts.h"
+#include "shell/mailform.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tovel Mail 98"));
+  registerBundledFonts();
+  MailForm mainWindow;
+  mainWindow.Form_Load(!app.arguments().contains(QStringLiteral("--no-splash")));
+  return app.exec();
+}

@@ -1,0 +1,6 @@
+#include "language/languagestate.h"
+
+LanguageState& language() {
+  static LanguageState state;
+  return state;
+}

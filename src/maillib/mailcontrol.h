@@ -1,0 +1,191 @@
+#pragma once
+// The mail control: one object per mail window (Mail1). It holds at most one
+// current message, parses and builds MIME, and talks POP3 and SMTP. Callers
+// set properties and start an operation by assigning an ActionCode.
+//
+// Operation codes (TransferFlags select the variant):
+//    3 connect and log in to Host          8 disconnect
+//   10 delete MessageNumber on the server  11 release the current message
+//   13 load a message: flags 4 from the server (MessageNumber), 2 from PartFile
+//   15 write the current message: 32 to MessageFile, 64 over SMTP,
+//      16 as source into OutputText, 2 nothing
+//    5 save the current part decoded: 24 into OutputText, 40 into MessageFile
+//    7 enter part PartIndex             2 return to the enclosing entity
+//    4 add a part at PartIndex          9 load PartFile into the current part,
+//                                          encoded as TransferEncoding says
+//
+// Network operations are asynchronous unless Blocking is set: Done follows
+// through the event loop exactly once. With Blocking set they finish inside
+// the assignment and no Done is emitted. Message operations always finish
+// inside the assignment. Failures emit AsyncError(code, text).
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace maillib {
+class MessageEngine;
+class NetSession;
+}  // namespace maillib
+
+class MailControl : public QObject {
+  Q_OBJECT
+
+ public:
+  // Error codes of AsyncError.
+  enum ErrorCode {
+    NoMailAvailable = 20002,  // the server holds no mail
+    ErrFile = 20100,          // a file could not be read or written
+    ErrParse = 20101,         // the message is damaged
+    ErrPart = 20102,          // no such part
+    ErrState = 20103,         // operation not possible now
+    ErrConnect = 20200,       // refused, host not found, connection lost
+    ErrTls = 20201,           // TLS handshake or certificate failure
+    ErrAuth = 20202,          // login refused
+    ErrServer = 20203,        // -ERR or 4xx/5xx reply
+    ErrTimeout = 20204,       // the server did not answer in time
+    ErrTooLarge = 20205,      // the server refuses the message size
+  };
+
+  explicit MailControl(QObject* parent = nullptr);
+  ~MailControl() override;
+
+  // --- operation and options
+  int ActionCode() const { return action_code_; }
+  void setActionCode(int code);
+  bool Blocking() const { return blocking_; }
+  void setBlocking(bool on) { blocking_ = on; }
+  int DebugMode() const { return debug_mode_; }
+  void setDebugMode(int mode) { debug_mode_ = mode; }
+  int TransferFlags() const { return transfer_flags_; }
+  void setTransferFlags(int flags) { transfer_flags_ = flags; }
+  long Protocol() const { return protocol_; }
+  void setProtocol(long protocol) { protocol_ = protocol; }
+
+  // --- files and text results
+  QString MessageFile() const { return message_file_; }
+  void setMessageFile(const QString& path) { message_file_ = path; }
+  QString PartFile() const { return part_file_; }
+  void setPartFile(const QString& path) { part_file_ = path; }
+  QString OutputText() const { return output_text_; }
+
+  // --- server and login
+  QString Host() const { return host_; }
+  void setHost(const QString& host) { host_ = host; }
+  QString UserName() const { return user_name_; }
+  void setUserName(const QString& user) { user_name_ = user; }
+  QString Password() const { return password_; }
+  void setPassword(const QString& password) { password_ = password; }
+  QString Sender() const { return sender_; }
+  void setSender(const QString& sender) { sender_ = sender; }
+  int MessageCount() const { return message_count_; }
+  // Server message number (POP3) or, when sending, the message token.
+  QString MessageNumber() const { return message_number_; }
+  void setMessageNumber(const QString& number) { message_number_ = number; }
+  // Size of server message n (from LIST), 0 when unknown.
+  long MessageSize(int n) const;
+
+  // --- header fields of the current message (the enclosed message after
+  // entering a message/rfc822 part)
+  QString From() const;
+  void setFrom(const QString& value);
+  QString To() const;
+  void setTo(const QString& value);
+  QString CC() const;
+  void setCC(const QString& value);
+  QString BCC() const;
+  void setBCC(const QString& value);
+  QString Subject() const;
+  void setSubject(const QString& value);
+  QString Date() const;
+  void setDate(const QString& value);
+  QString HeaderText() const;
+  // Extra header lines ("Name: value") beyond the fields above.
+  int HeaderCount() const;
+  QString HeaderLine(int index) const;
+  void setHeaderLine(int index, const QString& line);
+
+  // --- MIME fields of the current entity
+  QString ContentType() const;
+  void setContentType(const QString& value);
+  QString ContentSubType() const;
+  void setContentSubType(const QString& value);
+  QString ContentParameters() const;
+  void setContentParameters(const QString& value);
+  QString ContentDisposition() const;
+  void setContentDisposition(const QString& value);
+  QString TransferEncoding() const;
+  void setTransferEncoding(const QString& value);
+  QString Boundary() const;
+  void setBoundary(const QString& value);
+  int PartIndex() const { return part_index_; }
+  void setPartIndex(int index) { part_index_ = index; }
+  int PartCount() const;
+
+  // --- body lines of the current entity
+  int LineCount() const;
+  QString BodyText(int index) const;
+  // Index 0 with a whole text replaces the body with that text.
+  void setBodyText(int index, const QString& text);
+
+ Q_SIGNALS:
+  void Done();
+  void Progress(qint64 done, qint64 total);
+  void AsyncError(int code, const QString& message);
+  void Debug(const QString& message);
+
+ public:
+  // --- for the network side: the current message as raw bytes
+  // Replaces the current message with bytes received from a server; the
+  // bytes are kept exactly so that writing the message stores them as is.
+  bool loadMessageBytes(const QByteArray& raw);
+  // The current message as it goes over SMTP (Bcc left out) or to a file.
+  QByteArray messageBytes(bool forTransport) const;
+  // Envelope recipients: every address of To, CC and BCC.
+  QStringList recipientAddresses() const;
+
+  // Reports a failure: emits AsyncError and, with DebugMode on, Debug.
+  void reportError(int code, const QString& message);
+
+ private:
+  // Message operations (message side).
+  void opLoadFile();
+  void opWriteFile();
+  void opWriteSource();
+  void opSavePartText();
+  void opSavePartFile();
+  void opEnterPart();
+  void opLeavePart();
+  void opAddPart();
+  void opLoadPartFile();
+  void opRelease();
+
+  // Network operations (network side).
+  void opConnect();
+  void opDisconnect();
+  void opDelete();
+  void opRetrieve();
+  void opSend();
+
+  friend class maillib::NetSession;
+
+  int action_code_ = 0;
+  bool blocking_ = false;
+  int debug_mode_ = 0;
+  int transfer_flags_ = 0;
+  long protocol_ = 1;
+  QString message_file_;
+  QString part_file_;
+  QString output_text_;
+  QString host_;
+  QString user_name_;
+  QString password_;
+  QString sender_;
+  int message_count_ = 0;
+  QString message_number_;
+  int part_index_ = 0;
+
+  std::unique_ptr<maillib::MessageEngine> engine_;
+  std::unique_ptr<maillib::NetSession> net_;
+};

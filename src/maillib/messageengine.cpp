@@ -1,0 +1,8 @@
+#include "maillib/messageengine.h"
+
+namespace maillib {
+
+MessageEngine::MessageEngine() = default;
+MessageEngine::~MessageEngine() = default;
+
+}  // namespace maillib

@@ -1,0 +1,60 @@
+#include "settings/connectionoptionsform.h"
+
+#include "platform/prompter.h"
+#include "settings/dialogparts.h"
+#include "settings/settingsstore.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+ConnectionOptionsForm::ConnectionOptionsForm(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("ConnectionOptionsForm"));
+  setWindowTitle(QStringLiteral("Connection Options"));
+  auto* grid = new QGridLayout(this);
+  PopHost = dialogparts::addField(grid, 0, QStringLiteral("POP Host:"), QStringLiteral("PopHost"));
+  PopUserName = dialogparts::addField(grid, 1, QStringLiteral("User Name:"), QStringLiteral("PopUserName"));
+  PopPasswd1 = dialogparts::addField(grid, 2, QStringLiteral("Password:"), QStringLiteral("PopPasswd1"), true);
+  PopPasswd2 = dialogparts::addField(grid, 3, QStringLiteral("Password"), QStringLiteral("PopPasswd2"), true);
+  SmtpHost = dialogparts::addField(grid, 4, QStringLiteral("SMTP Host:"), QStringLiteral("SmtpHost"));
+  save_info = dialogparts::addSaveInfo(grid, 5);
+  std::tie(Ok, Cancel) = dialogparts::addButtons(grid, 6, this);
+  connect(Ok, &QPushButton::clicked, this, &ConnectionOptionsForm::Ok_Click);
+  connect(Cancel, &QPushButton::clicked, this, &ConnectionOptionsForm::Cancel_Click);
+  Form_Load();
+}
+
+void ConnectionOptionsForm::Form_Load() {
+  const TovelSettings& s = settings();
+  PopHost->setText(s.pop_host);
+  PopUserName->setText(s.pop_user);
+  PopPasswd1->setText(s.pop_password);
+  SmtpHost->setText(s.smtp_host);
+}
+
+void ConnectionOptionsForm::Ok_Click() {
+  if (PopPasswd1->text().trimmed() != PopPasswd2->text().trimmed()) {
+    platform::msgBox(QStringLiteral("Passwords Do not match !"));
+    return;
+  }
+  TovelSettings& s = settings();
+  s.pop_password = PopPasswd1->text().trimmed();
+  s.pop_host = PopHost->text().trimmed();
+  s.pop_user = PopUserName->text().trimmed();
+  s.smtp_host = SmtpHost->text().trimmed();
+  if (!save_info->isChecked())
+    return;
+  if (s.pop_host.isEmpty() || s.pop_user.isEmpty() || s.pop_password.isEmpty() || s.smtp_host.isEmpty()) {
+    platform::msgBox(QStringLiteral("Incorrect values !"));
+    return;
+  }
+  storeSettings(settingsBackend(),
+                {QStringLiteral("POPHOST"), QStringLiteral("POPUSER"), QStringLiteral("POPDOOR"),
+                 QStringLiteral("SMTPHOST")},
+                s);
+  platform::msgBox(QStringLiteral("Values Saved"));
+  accept();
+}
+
+void ConnectionOptionsForm::Cancel_Click() { reject(); }

@@ -1,0 +1,26 @@
+#pragma once
+// The POP3 and SMTP servers and the POP3 account.
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+class ConnectionOptionsForm : public QDialog {
+  Q_OBJECT
+ public:
+  explicit ConnectionOptionsForm(QWidget* parent = nullptr);
+
+  QLineEdit* PopHost = nullptr;
+  QLineEdit* PopUserName = nullptr;
+  QLineEdit* PopPasswd1 = nullptr;
+  QLineEdit* PopPasswd2 = nullptr;
+  QLineEdit* SmtpHost = nullptr;
+  QCheckBox* save_info = nullptr;
+  QPushButton* Ok = nullptr;
+  QPushButton* Cancel = nullptr;
+
+  void Form_Load();
+  void Ok_Click();
+  void Cancel_Click();
+};

@@ -1,0 +1,66 @@
+#pragma once
+// The six settings and the store that keeps them between runs: the registry
+// key "SOFTWARE\TOVELMAIL" on Windows, an INI file (mode 0600) elsewhere.
+// Values are kept in their digit-encoded form under the same names.
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+struct TovelSettings {
+  QString user_email;
+  QString user_name;
+  QString pop_host;
+  QString pop_user;
+  QString pop_password;
+  QString smtp_host;
+  // Copies of the POP login taken at start-up.
+  QString session_user;
+  QString session_password;
+};
+
+// The program-wide settings.
+TovelSettings& settings();
+
+inline const QString kSettingsKey = QStringLiteral("SOFTWARE\\TOVELMAIL");
+inline const QStringList kSettingNames = {
+    QStringLiteral("USEREMAIL"), QStringLiteral("USERNAME"), QStringLiteral("POPHOST"),
+    QStringLiteral("POPUSER"),   QStringLiteral("POPDOOR"),  QStringLiteral("SMTPHOST")};
+
+class SettingsBackend {
+ public:
+  virtual ~SettingsBackend() = default;
+  // The text stored under name, exactly as stored; empty when absent.
+  virtual QString query_value(const QString& name) = 0;
+  virtual void create_key() = 0;
+  virtual bool set_key_value(const QString& name, const QString& value) = 0;
+};
+
+// QSettings over the registry (Windows) or the INI file of `path`.
+class QSettingsBackend : public SettingsBackend {
+ public:
+  explicit QSettingsBackend(const QString& iniPath);
+  QString query_value(const QString& name) override;
+  void create_key() override;
+  bool set_key_value(const QString& name, const QString& value) override;
+
+ private:
+  QString path_;
+};
+
+// The backend in use; the default one reads platform::settingsFilePath().
+SettingsBackend& settingsBackend();
+void setSettingsBackend(std::unique_ptr<SettingsBackend> backend);
+
+// Removes the NUL that ends text read from the registry; text without one
+// comes back unchanged, so no character is lost.
+QString drop_terminator(const QString& text);
+
+// Loads the six settings into s in the order of kSettingNames. A missing
+// value keeps the present one. A damaged value ends the load at once with
+// false. True when all six are non-empty afterwards.
+bool loadSettings(TovelSettings& s, SettingsBackend& backend);
+
+// Encodes and stores the named settings (create_key first).
+void storeSettings(SettingsBackend& backend, const QStringList& names, const TovelSettings& s);
+
+QString* settingByName(TovelSettings& s, const QString& name);

@@ -1,0 +1,45 @@
+#include "store/safewrite.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+
+namespace store {
+
+WriteResult writeFileSafely(const QString& path, const QByteArray& data, bool overwrite) {
+  const QFileInfo info(path);
+  if (!info.dir().exists())
+    return {false, QStringLiteral("The folder %1 does not exist.").arg(info.absolutePath())};
+  if (!overwrite && info.exists())
+    return {false, QStringLiteral("%1 already exists.").arg(path)};
+  // QSaveFile writes to a temporary file in the same folder, flushes and
+  // fsyncs it, and renames it over the target on commit.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly))
+    return {false, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())};
+  if (file.write(data) != data.size()) {
+    const QString why = file.errorString();
+    file.cancelWriting();
+    return {false, QStringLiteral("Cannot write %1: %2").arg(path, why)};
+  }
+  if (!file.commit())
+    return {false, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())};
+  return {true, {}};
+}
+
+QString freeFileName(const QString& folder, const QString& fileName) {
+  QDir dir(folder);
+  if (!dir.exists(fileName))
+    return fileName;
+  const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+  const QString stem = dot > 0 ? fileName.left(dot) : fileName;
+  const QString ext = dot > 0 ? fileName.mid(dot) : QString();
+  for (int n = 2;; ++n) {
+    const QString candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
+    if (!dir.exists(candidate))
+      return candidate;
+  }
+}
+
+}  // namespace store

@@ -1,0 +1,22 @@
+#pragma once
+// Writes a file so that a half-written file never carries the final name:
+// a temporary file in the same folder, flushed to disk, then renamed into
+// place. Every writer of message files and saved attachments goes through
+// here.
+#include <QByteArray>
+#include <QString>
+
+namespace store {
+
+struct WriteResult {
+  bool ok = false;
+  QString error;  // what went wrong, for the user
+};
+
+// Writes data to path, replacing an existing file only when overwrite is set.
+WriteResult writeFileSafely(const QString& path, const QByteArray& data, bool overwrite = true);
+
+// "name.ext", "name (2).ext", ... : the first name that is free in folder.
+QString freeFileName(const QString& folder, const QString& fileName);
+
+}  // namespace store

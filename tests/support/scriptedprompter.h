@@ -1,0 +1,37 @@
+#pragma once
+// A prompter for tests: records every text shown and answers input boxes and
+// file dialogs from queues. An empty queue answers "cancel".
+#include "platform/prompter.h"
+
+#include <QQueue>
+#include <QStringList>
+
+class ScriptedPrompter : public platform::Prompter {
+ public:
+  ScriptedPrompter() { platform::setPrompter(this); }
+  ~ScriptedPrompter() override { platform::setPrompter(nullptr); }
+
+  QStringList messages;   // texts of message boxes, in order
+  QStringList titles;     // their titles as passed (empty: application title)
+  QStringList prompts;    // prompts of input boxes, in order
+  QList<bool> maskedInputs;
+  QQueue<std::optional<QString>> inputAnswers;
+  QQueue<QString> fileAnswers;
+
+  void message(const QString& text, const QString& title, platform::MessageIcon) override {
+    messages.append(text);
+    titles.append(title);
+  }
+  std::optional<QString> input(const QString& prompt, const QString&, const QString&,
+                               bool masked) override {
+    prompts.append(prompt);
+    maskedInputs.append(masked);
+    return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.dequeue();
+  }
+  QString openFileName(const QString&, const QString&) override {
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+  }
+  QString saveFileName(const QString&, const QString&, const QString&) override {
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+  }
+};

@@ -1,0 +1,40 @@
+#include "support/testroot.h"
+
+#include "settings/settingsstore.h"
+#include "store/mailstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TestRoot::TestRoot() {
+  qputenv("TOVELMAIL_ROOT", root().toLocal8Bit());
+  qputenv("TOVELMAIL_SETTINGS", settingsFile().toLocal8Bit());
+}
+
+TestRoot::~TestRoot() {
+  qunsetenv("TOVELMAIL_ROOT");
+  qunsetenv("TOVELMAIL_SETTINGS");
+}
+
+QString TestRoot::root() const { return dir_.path() + QStringLiteral("/Email/"); }
+
+QString TestRoot::settingsFile() const { return dir_.path() + QStringLiteral("/tovelmail.ini"); }
+
+QString TestRoot::path(const QString& relative) const { return root() + relative; }
+
+void TestRoot::write(const QString& relative, const QByteArray& data) const {
+  const QString full = path(relative);
+  QDir().mkpath(QFileInfo(full).absolutePath());
+  QFile file(full);
+  if (file.open(QIODevice::WriteOnly))
+    file.write(data);
+}
+
+void resetProgramState(const TestRoot& root) {
+  QDir().mkpath(root.root());
+  mailStore() = MailStore();
+  mailStore().setRoot(root.root());
+  settings() = TovelSettings();
+  setSettingsBackend(std::make_unique<QSettingsBackend>(root.settingsFile()));
+}
