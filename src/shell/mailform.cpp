@@ -311,7 +311,7 @@ void MailForm::changeEvent(QEvent* event) {
 bool MailForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == centralWidget() && event->type() == QEvent::Resize)
     layoutControls();
-  if (watched == textBody->viewport()) {
+  if (textBody && watched == textBody->viewport()) {
     if (event->type() == QEvent::MouseButtonDblClick) {
       // Let the view place the caret first, then act on its line.
       const bool handled = QMainWindow::eventFilter(watched, event);

@@ -1,0 +1,155 @@
+// The user and connection dialogs: their checks, messages and what they save.
+#include "settings/connectionoptionsform.h"
+#include "settings/crypt.h"
+#include "settings/settingsstore.h"
+#include "settings/userinfo.h"
+#include "support/scriptedprompter.h"
+#include "support/testroot.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void init();
+  void cleanup();
+  void userInfoChecksAddressAndName();
+  void userInfoWithoutSaveInfoKeepsOnlyMemory();
+  void connectionPasswordsMustMatchAfterTrimming();
+  void connectionNeedsEveryField();
+  void storedPasswordMustBeTypedAgain();
+  void focusSelectsWholeText();
+
+ private:
+  std::unique_ptr<TestRoot> root_;
+  std::unique_ptr<ScriptedPrompter> prompter_;
+};
+
+void DialogsTest::init() {
+  root_ = std::make_unique<TestRoot>();
+  resetProgramState(*root_);
+  prompter_ = std::make_unique<ScriptedPrompter>();
+}
+
+void DialogsTest::cleanup() {
+  prompter_.reset();
+  root_.reset();
+}
+
+void DialogsTest::userInfoChecksAddressAndName() {
+  UserInfo dialog;
+  dialog.show();
+  QCOMPARE(dialog.windowTitle(), QStringLiteral("UserInfo"));
+  QVERIFY(dialog.save_info->isChecked());
+  QVERIFY(dialog.Ok->isDefault());
+
+  const struct {
+    const char* email;
+    const char* name;
+    bool accepted;
+  } cases[] = {
+      {"nodot@host", "Me", false}, {".me@host.org", "Me", false}, {"@host.org", "Me", false},
+      {"me@host.org", "   ", false}, {"first.last@host", "Me", true},
+  };
+  for (const auto& c : cases) {
+    prompter_->messages.clear();
+    dialog.Email->setText(QString::fromLatin1(c.email));
+    dialog.UserName->setText(QString::fromLatin1(c.name));
+    dialog.Ok->click();
+    QCOMPARE(prompter_->messages,
+             QStringList{c.accepted ? QStringLiteral("Values Saved") : QStringLiteral("Error in Information")});
+    // The values are in force even when they were refused.
+    QCOMPARE(settings().user_email, QString::fromLatin1(c.email));
+  }
+  QVERIFY(!dialog.isVisible());
+  QCOMPARE(settingsBackend().query_value(QStringLiteral("USEREMAIL")),
+           encode_value(QStringLiteral("first.last@host")));
+
+  // A name with leading blanks is saved with them.
+  UserInfo again;
+  QCOMPARE(again.Email->text(), QStringLiteral("first.last@host"));
+  again.UserName->setText(QStringLiteral("  Padded"));
+  again.Ok->click();
+  QCOMPARE(decode_value(settingsBackend().query_value(QStringLiteral("USERNAME"))), QStringLiteral("  Padded"));
+}
+
+void DialogsTest::userInfoWithoutSaveInfoKeepsOnlyMemory() {
+  UserInfo dialog;
+  dialog.show();
+  dialog.save_info->setChecked(false);
+  dialog.Email->setText(QStringLiteral("me@host.org"));
+  dialog.UserName->setText(QStringLiteral("Me"));
+  dialog.Ok->click();
+  QVERIFY(prompter_->messages.isEmpty());
+  QVERIFY(dialog.isVisible());
+  QCOMPARE(settings().user_name, QStringLiteral("Me"));
+  QVERIFY(settingsBackend().query_value(QStringLiteral("USERNAME")).isEmpty());
+  dialog.Cancel->click();
+  QCOMPARE(settings().user_name, QStringLiteral("Me"));  // Cancel undoes nothing already taken
+}
+
+void DialogsTest::connectionPasswordsMustMatchAfterTrimming() {
+  ConnectionOptionsForm dialog;
+  dialog.show();
+  QCOMPARE(dialog.windowTitle(), QStringLiteral("Connection Options"));
+  QCOMPARE(dialog.PopPasswd1->echoMode(), QLineEdit::Password);
+  QCOMPARE(dialog.PopPasswd2->echoMode(), QLineEdit::Password);
+  dialog.PopHost->setText(QStringLiteral(" pop.example.org "));
+  dialog.PopUserName->setText(QStringLiteral("me"));
+  dialog.SmtpHost->setText(QStringLiteral("smtp.example.org"));
+  dialog.PopPasswd1->setText(QStringLiteral("one"));
+  dialog.PopPasswd2->setText(QStringLiteral("two"));
+  dialog.Ok->click();
+  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Passwords Do not match !")});
+  QVERIFY(settings().pop_host.isEmpty());  // nothing changed
+
+  prompter_->messages.clear();
+  dialog.PopPasswd1->setText(QStringLiteral(" secret"));
+  dialog.PopPasswd2->setText(QStringLiteral("secret "));
+  dialog.Ok->click();
+  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Values Saved")});
+  QCOMPARE(settings().pop_password, QStringLiteral("secret"));
+  QCOMPARE(settings().pop_host, QStringLiteral("pop.example.org"));
+  QCOMPARE(decode_value(settingsBackend().query_value(QStringLiteral("POPDOOR"))), QStringLiteral("secret"));
+  QVERIFY(!dialog.isVisible());
+}
+
+void DialogsTest::connectionNeedsEveryField() {
+  ConnectionOptionsForm dialog;
+  dialog.show();
+  dialog.PopHost->setText(QStringLiteral("pop.example.org"));
+  dialog.PopUserName->setText(QStringLiteral("   "));
+  dialog.SmtpHost->setText(QStringLiteral("smtp.example.org"));
+  dialog.PopPasswd1->setText(QStringLiteral("pw"));
+  dialog.PopPasswd2->setText(QStringLiteral("pw"));
+  dialog.Ok->click();
+  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Incorrect values !")});
+  QVERIFY(dialog.isVisible());
+  QCOMPARE(settings().pop_host, QStringLiteral("pop.example.org"));  // taken, not saved
+  QVERIFY(settingsBackend().query_value(QStringLiteral("POPHOST")).isEmpty());
+}
+
+void DialogsTest::storedPasswordMustBeTypedAgain() {
+  settings().pop_password = QStringLiteral("stored");
+  ConnectionOptionsForm dialog;
+  dialog.show();
+  QCOMPARE(dialog.PopPasswd1->text(), QStringLiteral("stored"));
+  QVERIFY(dialog.PopPasswd2->text().isEmpty());
+  dialog.Ok->click();
+  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Passwords Do not match !")});
+}
+
+void DialogsTest::focusSelectsWholeText() {
+  settings().smtp_host = QStringLiteral("smtp.example.org");
+  ConnectionOptionsForm dialog;
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowActive(&dialog));
+  dialog.SmtpHost->setFocus();
+  QTRY_COMPARE(dialog.SmtpHost->selectedText(), QStringLiteral("smtp.example.org"));
+}
+
+QTEST_MAIN(DialogsTest)
+#include "tst_dialogs.moc"

@@ -1,0 +1,255 @@
+// Start-up of the main window on real folders: folders, offline mode, the
+// settings dialogs of a first start, toolbar and menus.
+#include "platform/twips.h"
+#include "settings/connectionoptionsform.h"
+#include "settings/crypt.h"
+#include "settings/settingsstore.h"
+#include "settings/userinfo.h"
+#include "shell/mailform.h"
+#include "shell/picturebutton.h"
+#include "store/mailstore.h"
+#include "support/modal.h"
+#include "support/scriptedprompter.h"
+#include "support/testroot.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+void storeCompleteSettings() {
+  TovelSettings s;
+  s.user_email = QStringLiteral("me@example.org");
+  s.user_name = QStringLiteral("Me");
+  s.pop_host = QStringLiteral("127.0.0.1:1");
+  s.pop_user = QStringLiteral("me");
+  s.pop_password = QStringLiteral("pw");
+  s.smtp_host = QStringLiteral("127.0.0.1:1");
+  storeSettings(settingsBackend(), kSettingNames, s);
+}
+
+QStringList listTexts(QListWidget* list) {
+  QStringList texts;
+  for (int i = 0; i < list->count(); ++i)
+    texts << list->item(i)->text();
+  return texts;
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void init();
+  void cleanup();
+  void firstStartOnMissingRoot();
+  void foldersListedInDirectoryOrderCapitalised();
+  void offlineNeedsConfigFile();
+  void firstStartShowsBothSettingsDialogs();
+  void completeSettingsShowNoDialog();
+  void damagedSettingsOpenTheDialogs();
+  void toolbarAndMenus();
+  void windowLayoutSurvivesResizes();
+
+ private:
+  std::unique_ptr<TestRoot> root_;
+  std::unique_ptr<ScriptedPrompter> prompter_;
+};
+
+void StartupTest::init() {
+  root_ = std::make_unique<TestRoot>();
+  resetProgramState(*root_);
+  QDir(root_->root()).removeRecursively();  // the program must create it
+  prompter_ = std::make_unique<ScriptedPrompter>();
+}
+
+void StartupTest::cleanup() {
+  prompter_.reset();
+  root_.reset();
+}
+
+void StartupTest::firstStartOnMissingRoot() {
+  storeCompleteSettings();
+  MailForm form;
+  form.Form_Load(false);
+  for (const QString& name : MailStore::kStandardFolders)
+    QVERIFY2(QDir(root_->path(name)).exists(), qPrintable(name));
+  QCOMPARE(form.listFolders->item(0)->text(), QStringLiteral("Inbox"));
+  QCOMPARE(form.listFolders->count(), 5);
+  QCOMPARE(form.listFolders->currentRow(), 0);
+  QCOMPARE(mailStore().folder_table.size(), MailStore::kStartupFolderSlots);
+  QCOMPARE(mailStore().folder_table[0].name, QStringLiteral("Inbox"));
+  QCOMPARE(mailStore().folder_table[0].counter, -1);
+  QVERIFY(mailStore().folder_table[5].name.isEmpty());
+  QCOMPARE(settings().session_user, QStringLiteral("me"));
+  QCOMPARE(settings().session_password, QStringLiteral("pw"));
+  QVERIFY(form.textBody->isReadOnly());
+  QVERIFY(prompter_->messages.isEmpty());
+}
+
+void StartupTest::foldersListedInDirectoryOrderCapitalised() {
+  storeCompleteSettings();
+  QDir().mkpath(root_->path(QStringLiteral("PROJECTS")));
+  QDir().mkpath(root_->path(QStringLiteral("inbox.old")));
+  QDir().mkpath(root_->path(QStringLiteral(".trash")));
+  for (int i = 0; i < 25; ++i)
+    QDir().mkpath(root_->path(QStringLiteral("f%1").arg(i)));
+  MailForm form;
+  form.Form_Load(false);
+  const QStringList shown = listTexts(form.listFolders);
+  QCOMPARE(shown.first(), QStringLiteral("Inbox"));
+  QVERIFY(shown.contains(QStringLiteral("Projects")));
+  QVERIFY(shown.contains(QStringLiteral("Outbox")));
+  QVERIFY(!shown.contains(QStringLiteral("Inbox.old")));
+  QVERIFY(!shown.contains(QStringLiteral(".trash")));
+  QCOMPARE(shown.size(), 31);
+  // More folders than the table holds: the table stops at 21 entries.
+  QCOMPARE(mailStore().folder_table.size(), MailStore::kStartupFolderSlots);
+  QCOMPARE(mailStore().folder_table[20].name, shown.at(20));
+}
+
+void StartupTest::offlineNeedsConfigFile() {
+  storeCompleteSettings();
+  {
+    MailForm form;
+    form.Form_Load(false);
+    QVERIFY(!form.offline->isVisible());
+    QVERIFY(!form.offline->isChecked());
+    QVERIFY(!form.MnuDeliverMessages->isEnabled());
+    QVERIFY(!mailStore().offline_flag);
+  }
+  root_->write(QStringLiteral("config.msg"), "From: me@example.org\r\n\r\n");
+  MailForm form;
+  form.Form_Load(false);
+  QVERIFY(form.offline->isVisible());
+  QVERIFY(form.offline->isChecked());
+  QVERIFY(form.MnuDeliverMessages->isEnabled());
+  QVERIFY(mailStore().offline_flag);
+  form.offline->click();
+  QVERIFY(!mailStore().offline_flag);
+  form.offline->click();
+  QVERIFY(mailStore().offline_flag);
+}
+
+void StartupTest::firstStartShowsBothSettingsDialogs() {
+  QStringList shownDialogs;
+  whenModalAppears([&](QWidget* w) {
+    shownDialogs << w->objectName();
+    auto* user = qobject_cast<UserInfo*>(w);
+    QVERIFY(user);
+    user->Email->setText(QStringLiteral("me@example.org"));
+    user->UserName->setText(QStringLiteral("Me"));
+    user->Ok->click();
+    whenModalAppears([&](QWidget* w2) {
+      shownDialogs << w2->objectName();
+      auto* conn = qobject_cast<ConnectionOptionsForm*>(w2);
+      QVERIFY(conn);
+      conn->PopHost->setText(QStringLiteral("pop.example.org"));
+      conn->PopUserName->setText(QStringLiteral("me"));
+      conn->PopPasswd1->setText(QStringLiteral("pw"));
+      conn->PopPasswd2->setText(QStringLiteral("pw"));
+      conn->SmtpHost->setText(QStringLiteral("smtp.example.org"));
+      conn->Ok->click();
+    });
+  });
+  MailForm form;
+  form.Form_Load(false);
+  QCOMPARE(shownDialogs, (QStringList{QStringLiteral("UserInfo"), QStringLiteral("ConnectionOptionsForm")}));
+  QCOMPARE(prompter_->messages, (QStringList{QStringLiteral("Values Saved"), QStringLiteral("Values Saved")}));
+  QCOMPARE(settings().session_user, QStringLiteral("me"));
+  // The next start finds everything and asks nothing.
+  settings() = TovelSettings();
+  MailForm again;
+  QVERIFY(again.configTovelmail());
+  QCOMPARE(settings().smtp_host, QStringLiteral("smtp.example.org"));
+}
+
+void StartupTest::completeSettingsShowNoDialog() {
+  storeCompleteSettings();
+  MailForm form;
+  form.Form_Load(false);
+  QVERIFY(QApplication::activeModalWidget() == nullptr);
+  QCOMPARE(settings().user_email, QStringLiteral("me@example.org"));
+}
+
+void StartupTest::damagedSettingsOpenTheDialogs() {
+  storeCompleteSettings();
+  settingsBackend().set_key_value(QStringLiteral("POPHOST"), QStringLiteral("12"));
+  int dialogs = 0;
+  std::function<void(QWidget*)> cancel = [&](QWidget* w) {
+    ++dialogs;
+    static_cast<QDialog*>(w)->reject();
+    if (dialogs < 2)
+      whenModalAppears(cancel);
+  };
+  whenModalAppears(cancel);
+  MailForm form;
+  form.Form_Load(false);  // must not crash, and opens the window anyway
+  QCOMPARE(dialogs, 2);
+  QVERIFY(form.isVisible());
+}
+
+void StartupTest::toolbarAndMenus() {
+  storeCompleteSettings();
+  MailForm form;
+  form.Form_Load(false);
+  const QStringList menus = [&] {
+    QStringList m;
+    for (QAction* a : form.menuBar()->actions())
+      m << a->text();
+    return m;
+  }();
+  QCOMPARE(menus, (QStringList{"&File", "Folders", "Se&ttings", "Sh&ow", "&Attachments", "&Utilities",
+                               "&Clear ", "&Language", "&Help"}));
+  QCOMPARE(form.mnuClearFiles[3]->text(), QStringLiteral("&Inbox"));
+  QVERIFY(form.mnuLangSinh[0]->isChecked());
+  QVERIFY(form.mnuBlocking->isChecked());
+  QVERIFY(form.chkHostDelete->isChecked());
+  QCOMPARE(form.cmdGetMail->text(), QStringLiteral("&GetMail"));
+  for (int i = 0; i < 6; ++i)
+    QVERIFY2(!form.pictbut[i]->pixmap().isNull(), "toolbar icon missing");
+  QCOMPARE(form.pictbut[2]->toolTip(), QStringLiteral("New Message"));
+
+  form.mnuTutor->trigger();
+  form.pictbut_Click(6);
+  QCOMPARE(prompter_->messages, (QStringList{"Please Read Readme file", "Error !"}));
+  QVERIFY(prompter_->titles.at(0).isEmpty());  // shown under the application title
+
+  form.pictbut_MouseDown(0);
+  QCOMPARE(form.pictbut[0]->frameShape(), QFrame::NoFrame);
+  form.pictbut_MouseUp(0);
+  QCOMPARE(form.pictbut[0]->frameShape(), QFrame::Box);
+
+  // Toolbar button 2 (New Message) enables the delete-on-server item again.
+  form.mnuDelMsgSvr->setEnabled(false);
+  QTest::mouseClick(form.pictbut[2], Qt::LeftButton);
+  QVERIFY(form.mnuDelMsgSvr->isEnabled());
+}
+
+void StartupTest::windowLayoutSurvivesResizes() {
+  storeCompleteSettings();
+  MailForm form;
+  form.Form_Load(false);
+  const int folderWidth = form.listFolders->width();
+  for (int i = 0; i < 40; ++i) {
+    form.resize(700 + (i % 9) * 37, 500 + (i % 4) * 41);
+    QApplication::processEvents();
+  }
+  form.resize(900, 640);
+  QApplication::processEvents();
+  QCOMPARE(form.listFolders->width(), folderWidth);
+  QCOMPARE(form.listFolders->geometry().top(), form.listMessages->geometry().top());
+  QVERIFY(form.textBody->height() > 0);
+  QCOMPARE(form.statbar->geometry().bottom() + 1, form.centralWidget()->height());
+  // The window refuses sizes that would need negative control sizes.
+  form.resize(10, 10);
+  QApplication::processEvents();
+  QVERIFY(form.width() >= form.minimumWidth());
+  QVERIFY(form.textBody->height() >= 0);
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
