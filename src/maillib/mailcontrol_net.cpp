@@ -2,10 +2,10 @@
 #include "maillib/mailcontrol.h"
 #include "maillib/netsession.h"
 
-long MailControl::MessageSize(int) const { return 0; }
+long MailControl::MessageSize(int n) const { return net_->messageSize(n); }
 
-void MailControl::opConnect() {}
-void MailControl::opDisconnect() {}
-void MailControl::opDelete() {}
-void MailControl::opRetrieve() {}
-void MailControl::opSend() {}
+void MailControl::opConnect() { net_->start(maillib::NetSession::Kind::Connect); }
+void MailControl::opDisconnect() { net_->start(maillib::NetSession::Kind::Disconnect); }
+void MailControl::opDelete() { net_->start(maillib::NetSession::Kind::Delete); }
+void MailControl::opRetrieve() { net_->start(maillib::NetSession::Kind::Retrieve); }
+void MailControl::opSend() { net_->start(maillib::NetSession::Kind::Send); }

@@ -1,0 +1,119 @@
+#pragma once
+// One connection to a mail server: TCP with TLS either from the start or
+// switched on later, a read buffer that yields complete POP3 or SMTP replies,
+// a timeout whenever the server owes us something, and a protocol transcript.
+//
+// The protocol clients work in continuation style: send a command, then
+// expect() a reply with the function that handles it. Any failure (refused,
+// name not found, TLS, timeout, connection lost, malformed reply) drops the
+// pending handler and is reported once through failed().
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+class QSslSocket;
+
+namespace maillib {
+
+// A failure with our own diagnosis kept apart from what the server said.
+struct NetError {
+  int code = 0;           // MailControl::ErrorCode
+  QString diagnosis;      // our explanation
+  QString serverText;     // the server's reply or the system's error text
+  QString text() const;   // both, for the user
+};
+
+enum class ReplyKind {
+  Pop3Status,  // one "+OK ..." or "-ERR ..." line
+  Pop3Multi,   // status line, then (on +OK) dot-terminated lines
+  Smtp,        // "ddd-text" lines ending with "ddd text"
+};
+
+struct Reply {
+  bool ok = false;        // +OK, or an SMTP code below 400
+  int code = 0;           // SMTP reply code
+  QByteArray text;        // POP3: text after the indicator; SMTP: last line's text
+  QList<QByteArray> lines;  // SMTP: the text of every line
+  QByteArray data;        // POP3 multi-line body, dot-unstuffed, line ends as sent
+  QString shownText() const;  // the reply as readable text for messages
+};
+
+class LineChannel : public QObject {
+  Q_OBJECT
+ public:
+  using ReplyHandler = std::function<void(Reply&)>;
+  using Transcript = std::function<void(const QString&)>;
+
+  explicit LineChannel(QObject* parent = nullptr);
+  ~LineChannel() override;
+
+  void setTimeout(int ms) { timeout_ms_ = ms; }
+  int timeout() const { return timeout_ms_; }
+  void setTranscript(Transcript sink) { transcript_ = std::move(sink); }
+  // Largest multi-line body accepted, in bytes.
+  void setDataLimit(qint64 bytes) { data_limit_ = bytes; }
+
+  // Connects; opened() follows (after the TLS handshake when implicitTls).
+  void open(const QString& host, quint16 port, bool implicitTls);
+  // Starts TLS on the open connection; secured() follows.
+  void startTls();
+  bool isOpen() const;
+  bool isEncrypted() const;
+  QString localAddressLiteral() const;
+  // Drops the connection at once; no signal follows.
+  void close();
+
+  // Sends one command line (CRLF appended). The transcript shows `shown`
+  // instead when given (passwords).
+  void sendLine(const QByteArray& line, const QByteArray& shown = {});
+  // Sends bulk data (a message body); written() reports progress.
+  void sendData(const QByteArray& data);
+  // Waits for one reply of the given kind.
+  void expect(ReplyKind kind, ReplyHandler handler);
+
+ Q_SIGNALS:
+  void opened();
+  void secured();
+  void failed(const maillib::NetError& error);
+  void written(qint64 done, qint64 total);  // bulk data handed to the network
+  void dataRead(qint64 bytes);     // bytes of a multi-line body received so far
+
+ private:
+  void onReadyRead();
+  void onBytesWritten(qint64 bytes);
+  void onSocketError();
+  void onTimeout();
+  void fail(int code, const QString& diagnosis, const QString& serverText = {});
+  bool parseReply();   // true when a reply was completed and handed on
+  bool takeLine(QByteArray& line);  // next complete line without its line end
+  void armTimer();
+  void log(const QString& text);
+
+  QSslSocket* socket_ = nullptr;
+  QTimer timer_;
+  int timeout_ms_ = 60000;
+  qint64 data_limit_ = qint64(1) << 30;
+  Transcript transcript_;
+  QString host_;
+  bool handshaking_ = false;
+  bool starting_tls_ = false;
+  bool connected_ = false;
+  QString tls_errors_;
+
+  QByteArray buffer_;
+  qsizetype pos_ = 0;
+
+  ReplyHandler handler_;
+  ReplyKind kind_ = ReplyKind::Pop3Status;
+  bool in_data_ = false;   // Pop3Multi: status seen, reading lines
+  Reply partial_;
+  qint64 data_bytes_ = 0;
+  qint64 pending_write_ = 0;
+  qint64 written_ = 0;
+};
+
+}  // namespace maillib

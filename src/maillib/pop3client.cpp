@@ -1,0 +1,166 @@
+#include "maillib/pop3client.h"
+
+#include "maillib/mailcontrol.h"
+
+namespace maillib {
+
+Pop3Client::Pop3Client(LineChannel* channel, QObject* parent) : QObject(parent), ch_(channel) {
+  connect(ch_, &LineChannel::failed, this, [this](const NetError& e) {
+    logged_in_ = false;
+    if (fail_)
+      fail_(e);
+  });
+}
+
+void Pop3Client::fail(int code, const QString& diagnosis, const Reply* reply) {
+  logged_in_ = false;
+  ch_->close();
+  if (fail_)
+    fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
+}
+
+qint64 Pop3Client::messageSize(int n) const {
+  return n >= 1 && n <= sizes_.size() ? sizes_[n - 1] : 0;
+}
+
+void Pop3Client::login(const QString& host, quint16 port, bool implicitTls, const QString& user,
+                       const QString& password, DoneFn done) {
+  host_ = host;
+  user_ = user;
+  password_ = password;
+  login_done_ = std::move(done);
+  logged_in_ = false;
+  count_ = 0;
+  sizes_.clear();
+  disconnect(ch_, &LineChannel::opened, this, nullptr);
+  disconnect(ch_, &LineChannel::secured, this, nullptr);
+  connect(ch_, &LineChannel::opened, this, [this] {
+    ch_->expect(ReplyKind::Pop3Status, [this](Reply& r) {
+      if (!r.ok)
+        return fail(MailControl::ErrServer,
+                    QStringLiteral("The POP3 server %1 refused the session.").arg(host_), &r);
+      afterGreeting();
+    });
+  });
+  connect(ch_, &LineChannel::secured, this, [this] { sendUser(); });
+  ch_->open(host, port, implicitTls);
+}
+
+void Pop3Client::afterGreeting() {
+  if (ch_->isEncrypted())
+    return sendUser();
+  ch_->sendLine("CAPA");
+  ch_->expect(ReplyKind::Pop3Multi, [this](Reply& r) {
+    bool stls = false;
+    if (r.ok)
+      for (const QByteArray& line : r.data.split('\n'))
+        if (line.trimmed().toUpper() == "STLS")
+          stls = true;
+    if (!stls)
+      return sendUser();
+    ch_->sendLine("STLS");
+    ch_->expect(ReplyKind::Pop3Status, [this](Reply& r2) {
+      if (!r2.ok)
+        return fail(MailControl::ErrTls,
+                    QStringLiteral("The POP3 server %1 offered TLS but then refused it; the password "
+                                   "was not sent.")
+                        .arg(host_),
+                    &r2);
+      ch_->startTls();
+    });
+  });
+}
+
+void Pop3Client::sendUser() {
+  if (user_.isEmpty())
+    return fail(MailControl::ErrAuth, QStringLiteral("No POP3 user name is set."));
+  ch_->sendLine("USER " + user_.toUtf8());
+  ch_->expect(ReplyKind::Pop3Status, [this](Reply& r) {
+    if (!r.ok)
+      return fail(MailControl::ErrAuth,
+                  QStringLiteral("The POP3 server %1 refused the user name.").arg(host_), &r);
+    ch_->sendLine("PASS " + password_.toUtf8(), "PASS ****");
+    ch_->expect(ReplyKind::Pop3Status, [this](Reply& r2) {
+      if (!r2.ok)
+        return fail(MailControl::ErrAuth,
+                    QStringLiteral("The POP3 server %1 refused the login.").arg(host_), &r2);
+      readStat();
+    });
+  });
+}
+
+void Pop3Client::readStat() {
+  ch_->sendLine("STAT");
+  ch_->expect(ReplyKind::Pop3Status, [this](Reply& r) {
+    bool okCount = false;
+    const int count = r.text.split(' ').value(0).toInt(&okCount);
+    if (!r.ok || !okCount || count < 0)
+      return fail(MailControl::ErrServer,
+                  QStringLiteral("The POP3 server %1 did not say how many messages it holds.")
+                      .arg(host_),
+                  &r);
+    count_ = count;
+    sizes_.fill(0, count);
+    ch_->sendLine("LIST");
+    ch_->expect(ReplyKind::Pop3Multi, [this](Reply& r2) {
+      if (r2.ok) {
+        for (const QByteArray& raw : r2.data.split('\n')) {
+          const QList<QByteArray> f = raw.trimmed().split(' ');
+          if (f.size() < 2)
+            continue;
+          const int n = f[0].toInt();
+          if (n >= 1 && n <= count_)
+            sizes_[n - 1] = f[1].toLongLong();
+        }
+      }
+      logged_in_ = true;
+      DoneFn done = std::move(login_done_);
+      if (done)
+        done();
+    });
+  });
+}
+
+void Pop3Client::retrieve(int n, std::function<void(QByteArray&)> done) {
+  ch_->sendLine("RETR " + QByteArray::number(n));
+  ch_->expect(ReplyKind::Pop3Multi, [this, n, done = std::move(done)](Reply& r) {
+    if (!r.ok)
+      return fail(MailControl::ErrServer,
+                  QStringLiteral("The POP3 server %1 did not give message %2.").arg(host_).arg(n),
+                  &r);
+    done(r.data);
+  });
+}
+
+void Pop3Client::remove(int n, DoneFn done) {
+  ch_->sendLine("DELE " + QByteArray::number(n));
+  ch_->expect(ReplyKind::Pop3Status, [this, n, done = std::move(done)](Reply& r) {
+    if (!r.ok)
+      return fail(MailControl::ErrServer,
+                  QStringLiteral("The POP3 server %1 did not delete message %2.").arg(host_).arg(n),
+                  &r);
+    done();
+  });
+}
+
+void Pop3Client::quit(DoneFn done) {
+  logged_in_ = false;
+  if (!ch_->isOpen()) {
+    ch_->close();
+    return done();
+  }
+  // A failure while saying goodbye only means the server keeps what it had.
+  FailFn saved = fail_;
+  fail_ = [this, done, saved](const NetError&) {
+    fail_ = saved;
+    done();
+  };
+  ch_->sendLine("QUIT");
+  ch_->expect(ReplyKind::Pop3Status, [this, done, saved](Reply&) {
+    fail_ = saved;
+    ch_->close();
+    done();
+  });
+}
+
+}  // namespace maillib
