@@ -144,6 +144,18 @@ class MailForm : public QMainWindow {
   void ShowHeaders_Click();
   void ShowSourceMenu_Click();
   QPointer<SourceDisplay> sourceDisplay;
+  bool message_loaded = false;        // Mail1 holds the message selected in listMessages
+  bool rendering_view = false;        // show_message is gathering the view text
+  QString pending_view_text;          // the view text gathered so far
+  QList<int> part_path;               // entity being rendered, as part indexes from the loaded one
+  bool loadMessageFile(const QString& path, QString* why);
+  void showLoadedMessage();           // renders the loaded message and its attachment box
+  void clearMessageView();
+  void render_parts(bool alternative);
+  void render_leaf(const QString& type, const QString& subtype, int partIndex);
+  QString part_text();
+  bool enterPartPath(const QList<int>& path);
+  void leavePartPath(int depth);
 
   // ----- folders and messages (mailform_folders.cpp)
   void mnuFolderNew_Click();
