@@ -1,0 +1,202 @@
+// Message list columns and order, attachment names and the safe file names
+// they are saved under.
+#include "reading/attachmentname.h"
+#include "reading/listformat.h"
+#include "reading/partrules.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <algorithm>
+
+using namespace reading;
+
+class ReadingTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void padColumnWidths();
+  void padColumnTrimsCallersText();
+  void senderColumn();
+  void sortMatchesPlainOrder();
+  void sortComparesCodesNotLocale();
+  void attachmentNames_data();
+  void attachmentNames();
+  void dispositionNameWinsOverTypeName();
+  void safeNames_data();
+  void safeNames();
+  void longNamesKeepTheirExtension();
+  void encodingsInAnyCase();
+  void leadingNumbers();
+};
+
+void ReadingTest::padColumnWidths() {
+  const QString exact = QString(35, QLatin1Char('s'));
+  QString text = exact;
+  QCOMPARE(pad_column(text, 35), exact);  // whole, no trailing blank
+
+  text = exact + QStringLiteral("overflow");
+  QCOMPARE(pad_column(text, 35), exact);
+
+  text = QStringLiteral("short");
+  const QString padded = pad_column(text, 35);
+  QCOMPARE(padded.size(), 36);
+  QVERIFY(padded.startsWith(QLatin1String("short ")));
+  QCOMPARE(padded.trimmed(), QStringLiteral("short"));
+
+  text.clear();
+  QCOMPARE(pad_column(text, 15), QString(16, QLatin1Char(' ')));
+
+  // Blanks around a value do not count toward the width.
+  text = QStringLiteral("   ") + exact + QStringLiteral("  ");
+  QCOMPARE(pad_column(text, 35), exact);
+}
+
+void ReadingTest::padColumnTrimsCallersText() {
+  QString text = QStringLiteral("  Hello  ");
+  pad_column(text, 3);
+  QCOMPARE(text, QStringLiteral("Hello"));
+  // Only blanks are padding: a tab inside a value stays.
+  text = QStringLiteral("\tx ");
+  QCOMPARE(pad_column(text, 5), QStringLiteral("\tx    "));
+}
+
+void ReadingTest::senderColumn() {
+  QCOMPARE(name_before_address(QStringLiteral("Kamala Perera <kamala@example.lk>")), QStringLiteral("Kamala Perera "));
+  QCOMPARE(name_before_address(QStringLiteral("<only@example.lk>")), QString());
+  QCOMPARE(name_before_address(QStringLiteral("plain@example.lk")), QStringLiteral("plain@example.lk"));
+
+  const QString entry = messageListEntry(QStringLiteral("Kamala Perera <kamala@example.lk>"),
+                                         QStringLiteral("  Hi  "), QStringLiteral("Sun, 6 Dec 2026 10:00:00 +0000"));
+  const QStringList columns = entry.split(QLatin1Char('\t'));
+  QCOMPARE(columns.size(), 3);
+  QCOMPARE(columns[0], QStringLiteral("Kamala Perera") + QString(8, QLatin1Char(' ')));
+  QCOMPARE(columns[1], QStringLiteral("Hi") + QString(34, QLatin1Char(' ')));
+  QCOMPARE(columns[2], QStringLiteral("Sun, 6 Dec 2026"));
+
+  // Without "<" the whole sender is taken, cut to 20.
+  const QString longSender = messageListEntry(QStringLiteral("averyveryverylongaddress@example.lk"), {}, {});
+  QCOMPARE(longSender.split(QLatin1Char('\t'))[0], QStringLiteral("averyveryverylongadd"));
+}
+
+void ReadingTest::sortMatchesPlainOrder() {
+  QRandomGenerator random(20261206);
+  for (int n : {0, 1, 2, 3, 7, 8, 10, 31, 32, 33, 1000, 12345}) {
+    QStringList names;
+    for (int i = 0; i < n; ++i)
+      names << QStringLiteral("%1.msg").arg(random.bounded(1, 200000), 8, 10, QLatin1Char('0'));
+    QStringList expected = names;
+    std::sort(expected.begin(), expected.end());
+    sort_file_names(names);
+    QCOMPARE(names, expected);
+  }
+}
+
+void ReadingTest::sortComparesCodesNotLocale() {
+  QStringList names{QStringLiteral("b.msg"), QStringLiteral("B.msg"), QStringLiteral("9.msg"),
+                    QStringLiteral("10.msg"), QStringLiteral("a.msg"), QStringLiteral("00000002.msg")};
+  sort_file_names(names);
+  QCOMPARE(names, (QStringList{QStringLiteral("00000002.msg"), QStringLiteral("10.msg"), QStringLiteral("9.msg"),
+                               QStringLiteral("B.msg"), QStringLiteral("a.msg"), QStringLiteral("b.msg")}));
+}
+
+void ReadingTest::attachmentNames_data() {
+  QTest::addColumn<QString>("disposition");
+  QTest::addColumn<QString>("parameters");
+  QTest::addColumn<QString>("name");
+
+  QTest::newRow("quoted") << "attachment; filename=\"a.txt\"" << "" << "a.txt";
+  QTest::newRow("unquoted") << "attachment; filename=a.txt" << "" << "a.txt";
+  QTest::newRow("followed by parameters") << "attachment; filename=\"a.txt\"; size=10" << "" << "a.txt";
+  QTest::newRow("unquoted then parameters") << "attachment; filename=a.txt;size=10" << "" << "a.txt";
+  QTest::newRow("semicolon inside quotes") << "attachment; filename=\"x;y.doc\"" << "" << "x;y.doc";
+  QTest::newRow("escaped quote") << "attachment; filename=\"say \\\"hi\\\".txt\"" << "" << "say \"hi\".txt";
+  QTest::newRow("type parameters only") << "" << "charset=us-ascii; name=\"report.pdf\"" << "report.pdf";
+  QTest::newRow("inline without name") << "inline" << "charset=utf-8" << QString();
+  QTest::newRow("other parameter ending in name") << "attachment; xname=\"no.txt\"" << "" << QString();
+  QTest::newRow("rfc2231 utf-8")
+      << "attachment; filename*=UTF-8''%E0%B7%83%E0%B7%92%E0%B6%82.txt" << "" << QString::fromUtf8("සිං.txt");
+  QTest::newRow("rfc2231 latin-1") << "attachment; filename*=iso-8859-1'en'caf%E9.txt" << "" << QString::fromUtf8("café.txt");
+  QTest::newRow("rfc2231 continuations")
+      << "attachment; filename*0=\"long \"; filename*1=\"name.txt\"" << "" << "long name.txt";
+  QTest::newRow("rfc2231 encoded continuations")
+      << "attachment; filename*0*=UTF-8''%E0%AE%A4; filename*1*=%E0%AE%AE.doc" << "" << QString::fromUtf8("தம.doc");
+  QTest::newRow("rfc2047 base64") << "attachment; filename=\"=?UTF-8?B?Y2Fmw6kucGRm?=\"" << ""
+                                  << QString::fromUtf8("café.pdf");
+  QTest::newRow("rfc2047 q, split words")
+      << "" << "name=\"=?ISO-8859-1?Q?caf=E9_au?= =?ISO-8859-1?Q?_lait.txt?=\"" << QString::fromUtf8("café au lait.txt");
+}
+
+void ReadingTest::attachmentNames() {
+  QFETCH(QString, disposition);
+  QFETCH(QString, parameters);
+  QFETCH(QString, name);
+  const QString found = attachmentName(disposition, parameters);
+  QCOMPARE(found, name);
+  QCOMPARE(found.isNull(), name.isNull());
+}
+
+void ReadingTest::dispositionNameWinsOverTypeName() {
+  QCOMPARE(attachmentName(QStringLiteral("attachment; filename=\"disp.txt\""), QStringLiteral("name=\"type.txt\"")),
+           QStringLiteral("disp.txt"));
+  // An extended value is preferred over a plain fallback given beside it.
+  QCOMPARE(headerParameter(QStringLiteral("attachment; filename=\"fallback.txt\"; filename*=UTF-8''real%20name.txt"),
+                           QStringLiteral("filename")),
+           QStringLiteral("real name.txt"));
+}
+
+void ReadingTest::safeNames_data() {
+  QTest::addColumn<QString>("given");
+  QTest::addColumn<QString>("safe");
+  QTest::newRow("plain") << "report.pdf" << "report.pdf";
+  QTest::newRow("climbing") << "../../x" << "x";
+  QTest::newRow("absolute") << "/etc/passwd" << "passwd";
+  QTest::newRow("backslash") << "a\\b" << "b";
+  QTest::newRow("windows path") << "C:\\Windows\\system.ini" << "system.ini";
+  QTest::newRow("empty") << "" << "attachment";
+  QTest::newRow("dot dot") << ".." << "attachment";
+  QTest::newRow("trailing separator") << "dir/" << "attachment";
+  QTest::newRow("blanks and dots") << " . " << "attachment";
+  QTest::newRow("control characters") << "a\nb\tc\x01.txt" << "abc.txt";
+  QTest::newRow("reserved characters") << "what?<now>|*:\".txt" << "what__now_____.txt";
+  QTest::newRow("direction override") << QString::fromUtf8("invoice\u202Etxt.exe") << "invoicetxt.exe";
+  QTest::newRow("device name") << "CON.txt" << "_CON.txt";
+  QTest::newRow("sinhala") << QString::fromUtf8("ලිපිය.txt") << QString::fromUtf8("ලිපිය.txt");
+  QTest::newRow("font codes kept") << QString::fromLatin1("\x8a\x9f.txt") << QString::fromLatin1("\x8a\x9f.txt");
+}
+
+void ReadingTest::safeNames() {
+  QFETCH(QString, given);
+  QFETCH(QString, safe);
+  QCOMPARE(safeFileName(given), safe);
+}
+
+void ReadingTest::longNamesKeepTheirExtension() {
+  const QString name = QString(300, QChar(0x0DC3)) + QStringLiteral(".pdf");  // 3 bytes each in UTF-8
+  const QString safe = safeFileName(name);
+  QVERIFY(safe.toUtf8().size() <= 200);
+  QVERIFY(safe.endsWith(QLatin1String(".pdf")));
+  QVERIFY(safe.startsWith(QChar(0x0DC3)));
+}
+
+void ReadingTest::encodingsInAnyCase() {
+  for (const char* name : {"base64", "Base64", "BASE64", "quoted-printable", "Quoted-Printable", "mac-binhex40",
+                           "X-UUEncode", " base64 "})
+    QVERIFY2(isDecodedEncoding(QString::fromLatin1(name)), name);
+  for (const char* name : {"", "7bit", "8bit", "binary", "x-token"})
+    QVERIFY2(!isDecodedEncoding(QString::fromLatin1(name)), name);
+  QCOMPARE(generatedPartName(QStringLiteral("image"), QStringLiteral("JPEG"), 2), QStringLiteral("part2.jpg"));
+  QCOMPARE(generatedPartName(QStringLiteral("message"), QStringLiteral("rfc822"), 3), QStringLiteral("part3.eml"));
+  QCOMPARE(generatedPartName(QStringLiteral("application"), QStringLiteral("x-../evil"), 1), QStringLiteral("part1.bin"));
+}
+
+void ReadingTest::leadingNumbers() {
+  QCOMPARE(leadingNumber(QStringLiteral("  12abc")), 12.0);
+  QCOMPARE(leadingNumber(QStringLiteral("abc")), 0.0);
+  QCOMPARE(leadingNumber(QStringLiteral("-3.5e2x")), -350.0);
+  QCOMPARE(leadingNumber(QStringLiteral("7e")), 7.0);
+  QCOMPARE(leadingNumber(QString(QStringLiteral("00000042") + QString(3, QChar(0)))), 42.0);
+  QCOMPARE(leadingNumber(QString()), 0.0);
+}
+
+QTEST_GUILESS_MAIN(ReadingTest)
+#include "tst_reading.moc"
