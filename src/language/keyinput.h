@@ -1,0 +1,34 @@
+#pragma once
+// Typing through the transliteration table: an event filter for the boxes
+// whose keys are translated (the compose window's subject and body). Each
+// typed character becomes the code of the present input mode, or is
+// swallowed; F4..F12 type the key sequences.
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class QWidget;
+
+class TranslitInput : public QObject {
+  Q_OBJECT
+
+ public:
+  // Installs itself on target, which also becomes the parent.
+  explicit TranslitInput(QWidget* target);
+
+  // Called for F4..F12 with the key-sequence index (Shift alone adds 6) and
+  // the box. The default gives the box the focus and types key_sequence(index).
+  std::function<void(int index, QWidget* target)> onFunctionKey;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QPointer<QWidget> target_;
+};
+
+// Gives target the focus and queues text to it as typed keys; they arrive
+// after the caller returns and pass through the table like any key. An index
+// outside 0..10 only moves the focus.
+void send_key_sequence_to(int index, QWidget* target);
+void type_keys(QWidget* target, const QString& text);
