@@ -52,6 +52,15 @@ MessageMove moveInto(MailStore& store, const QString& src, const QString& fileNa
   return result;
 }
 
+// Listing a folder adds a table entry each time, so a folder may own
+// several entries; every one of them follows the folder.
+void renameTableEntries(MailStore& store, const QString& from, const QString& to) {
+  const QString wanted = from.toUpper();
+  for (FolderEntry& entry : store.folder_table)
+    if (!entry.name.isEmpty() && entry.name.toUpper() == wanted)
+      entry.name = to;
+}
+
 }  // namespace
 
 bool isPlainFolderName(const QString& name) {
@@ -80,10 +89,12 @@ bool isProtectedFromRename(const QString& name) {
 
 CommandOutcome createFolder(MailStore& store, const QString& typed) {
   const QString name = typed.trimmed();
-  if (name.isEmpty() || folderExists(store, name))
+  if (name.isEmpty())
     return {};
   if (!isPlainFolderName(name))
     return {false, kBadName};
+  if (folderExists(store, name))
+    return {};
   if (!QDir(store.mail_root).mkdir(name))
     return {false, QStringLiteral("Cannot create the folder %1.").arg(name)};
   store.folder_table.append(FolderEntry{name, 1});
@@ -100,8 +111,7 @@ CommandOutcome deleteFolder(MailStore& store, const QString& name, bool listHasM
   // rmdir refuses a folder that still holds files (unlisted ones included).
   if (!QDir(store.mail_root).rmdir(store.existingEntry(name)))
     return {false, QStringLiteral("Error!")};
-  if (FolderEntry* entry = store.findFolderEntry(name))
-    entry->name = QStringLiteral("~ZZZ");
+  renameTableEntries(store, name, QStringLiteral("~ZZZ"));
   return {true, {}};
 }
 
@@ -109,16 +119,15 @@ CommandOutcome renameFolder(MailStore& store, const QString& oldName, const QStr
   if (isProtectedFromRename(oldName))
     return {false, QStringLiteral("Can't Rename these fields")};
   const QString name = typed.trimmed();
+  if (!name.isEmpty() && !isPlainFolderName(name))
+    return {false, kBadName};
   if (name.isEmpty() || folderExists(store, name))
     return {false, QStringLiteral("folder already exist")};
-  if (!isPlainFolderName(name))
-    return {false, kBadName};
   if (!isPlainFolderName(oldName) || !folderExists(store, oldName))
     return {false, QStringLiteral("Cannot rename %1: the folder does not exist.").arg(oldName)};
   if (!QDir(store.mail_root).rename(store.existingEntry(oldName), name))
     return {false, QStringLiteral("Cannot rename the folder %1 to %2.").arg(oldName, name)};
-  if (FolderEntry* entry = store.findFolderEntry(oldName))
-    entry->name = name;
+  renameTableEntries(store, oldName, name);
   if (sameFolder(store.current_folder, oldName))
     store.current_folder = name;
   return {true, {}};
