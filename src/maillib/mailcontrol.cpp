@@ -11,6 +11,7 @@ MailControl::MailControl(QObject* parent)
 MailControl::~MailControl() = default;
 
 void MailControl::reportError(int code, const QString& message) {
+  last_failed_ = true;
   if (debug_mode_ == 1)
     Q_EMIT Debug(QStringLiteral("error %1: %2").arg(code).arg(message));
   Q_EMIT AsyncError(code, message);
@@ -18,6 +19,7 @@ void MailControl::reportError(int code, const QString& message) {
 
 void MailControl::setActionCode(int code) {
   action_code_ = code;
+  last_failed_ = false;
   const int flags = transfer_flags_;
   switch (code) {
     case 3: opConnect(); break;

@@ -119,8 +119,14 @@ class MailControl : public QObject {
   void setTransferEncoding(const QString& value);
   QString Boundary() const;
   void setBoundary(const QString& value);
+  // An add (4) inserts at PartIndex when PartIndex was assigned since the
+  // previous add, and appends otherwise; either way PartIndex then names the
+  // new part, so enter (7) reaches it.
   int PartIndex() const { return part_index_; }
-  void setPartIndex(int index) { part_index_ = index; }
+  void setPartIndex(int index) {
+    part_index_ = index;
+    part_index_set_ = true;
+  }
   int PartCount() const;
 
   // --- body lines of the current entity
@@ -147,6 +153,9 @@ class MailControl : public QObject {
 
   // Reports a failure: emits AsyncError and, with DebugMode on, Debug.
   void reportError(int code, const QString& message);
+  // True when the operation started last reported a failure (for callers
+  // that must know at once, such as storing a fetched message).
+  bool lastOperationFailed() const { return last_failed_; }
 
  private:
   // Message operations (message side).
@@ -160,6 +169,7 @@ class MailControl : public QObject {
   void opAddPart();
   void opLoadPartFile();
   void opRelease();
+  void reportParseProblem();
 
   // Network operations (network side).
   void opConnect();
@@ -185,6 +195,8 @@ class MailControl : public QObject {
   int message_count_ = 0;
   QString message_number_;
   int part_index_ = 0;
+  bool part_index_set_ = false;
+  bool last_failed_ = false;
 
   std::unique_ptr<maillib::MessageEngine> engine_;
   std::unique_ptr<maillib::NetSession> net_;

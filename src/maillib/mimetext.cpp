@@ -1,0 +1,500 @@
+#include "maillib/mimetext.h"
+
+#include <gmime/gmime.h>
+
+#include "maillib/gmimeinit.h"
+
+namespace maillib::mimetext {
+
+namespace {
+
+bool isWsp(char c) { return c == ' ' || c == '\t'; }
+
+QByteArray lowerTrim(const QByteArray& s) {
+  QByteArray t = s.trimmed().toLower();
+  if (t.size() >= 2 && t.startsWith('"') && t.endsWith('"'))
+    t = t.mid(1, t.size() - 2);
+  return t;
+}
+
+bool isLatin1Charset(const QByteArray& cs) {
+  return cs.isEmpty() || cs == "us-ascii" || cs == "ascii" || cs == "iso-8859-1" ||
+         cs == "iso8859-1" || cs == "latin1" || cs == "latin-1" || cs == "iso_8859-1" ||
+         cs == "windows-1252" || cs == "cp1252" || cs == "x-user-defined" || cs == "unknown-8bit" ||
+         cs == "x-unknown" || cs == "ansi_x3.4-1968" || cs == "us";
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// One encoded word "=?cs?X?text?=" starting at pos; on success the decoded
+// characters and the index just after the word.
+bool decodeWord(const QByteArray& s, qsizetype pos, QString* out, qsizetype* end) {
+  if (pos + 1 >= s.size() || s[pos] != '=' || s[pos + 1] != '?') return false;
+  const qsizetype q1 = s.indexOf('?', pos + 2);
+  if (q1 < 0 || q1 + 2 >= s.size() || s[q1 + 2] != '?') return false;
+  const char enc = s[q1 + 1];
+  const qsizetype q3 = s.indexOf("?=", q1 + 3);
+  if (q3 < 0) return false;
+  QByteArray charset = s.mid(pos + 2, q1 - pos - 2);
+  if (charset.isEmpty() || charset.contains(' ')) return false;
+  const qsizetype star = charset.indexOf('*');  // RFC 2231 language suffix
+  if (star >= 0) charset.truncate(star);
+  const QByteArray text = s.mid(q1 + 3, q3 - q1 - 3);
+  if (text.contains(' ') || text.contains('\t')) return false;
+  QByteArray bytes;
+  if (enc == 'B' || enc == 'b') {
+    auto r = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!r) return false;
+    bytes = *r;
+  } else if (enc == 'Q' || enc == 'q') {
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == '_') {
+        bytes.append(' ');
+      } else if (c == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+                 hexValue(text[i + 2]) >= 0) {
+        bytes.append(char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+        i += 2;
+      } else {
+        bytes.append(c);
+      }
+    }
+  } else {
+    return false;
+  }
+  *out = bytesToText(bytes, charset);
+  *end = q3 + 2;
+  return true;
+}
+
+QByteArray encodedWords(const QString& text) {
+  // Every character fits in Latin-1: keep the bytes exactly as iso-8859-1.
+  bool latin1 = true;
+  for (QChar c : text)
+    if (c.unicode() > 0xFF) { latin1 = false; break; }
+  const QByteArray prefix = latin1 ? "=?iso-8859-1?B?" : "=?utf-8?B?";
+  QList<QByteArray> words;
+  QByteArray chunk;
+  const qsizetype maxBytes = latin1 ? 45 : 39;
+  auto flush = [&] {
+    if (!chunk.isEmpty()) words.append(prefix + chunk.toBase64() + "?=");
+    chunk.clear();
+  };
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    QByteArray piece;
+    if (latin1) {
+      piece = QByteArray(1, char(text[i].unicode()));
+    } else {
+      qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+      piece = text.mid(i, n).toUtf8();
+      i += n - 1;
+    }
+    if (chunk.size() + piece.size() > maxBytes) flush();
+    chunk.append(piece);
+  }
+  flush();
+  return words.join("\r\n ");
+}
+
+bool needsEncoding(const QString& text) {
+  for (QChar c : text)
+    if (c.unicode() > 0x7E || (c.unicode() < 0x20 && c != QLatin1Char('\t'))) return true;
+  return text.contains(QLatin1String("=?"));
+}
+
+}  // namespace
+
+bool isAscii(const QByteArray& bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) > 0x7F) return false;
+  return true;
+}
+
+bool isUtf8(const QByteArray& bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+  const qsizetype n = bytes.size();
+  for (qsizetype i = 0; i < n;) {
+    const unsigned char c = p[i];
+    if (c < 0x80) { ++i; continue; }
+    int len = 0;
+    unsigned min = 0;
+    unsigned cp = 0;
+    if ((c & 0xE0) == 0xC0) { len = 2; min = 0x80; cp = c & 0x1F; }
+    else if ((c & 0xF0) == 0xE0) { len = 3; min = 0x800; cp = c & 0x0F; }
+    else if ((c & 0xF8) == 0xF0) { len = 4; min = 0x10000; cp = c & 0x07; }
+    else return false;
+    if (i + len > n) return false;
+    for (int k = 1; k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += len;
+  }
+  return true;
+}
+
+QString rawToText(const QByteArray& bytes) {
+  if (isAscii(bytes)) return QString::fromLatin1(bytes);
+  return isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
+QString bytesToText(const QByteArray& bytes, const QByteArray& charsetIn) {
+  const QByteArray cs = lowerTrim(charsetIn);
+  if (isLatin1Charset(cs) || isAscii(bytes)) return QString::fromLatin1(bytes);
+  if (cs == "utf-8" || cs == "utf8")
+    return isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+  ensureGMime();
+  iconv_t cd = g_mime_iconv_open("UTF-8", cs.constData());
+  if (cd == (iconv_t)-1) return QString::fromLatin1(bytes);
+  char* converted = g_mime_iconv_strndup(cd, bytes.constData(), size_t(bytes.size()));
+  g_mime_iconv_close(cd);
+  if (!converted) return QString::fromLatin1(bytes);
+  QString out = QString::fromUtf8(converted);
+  g_free(converted);
+  return out;
+}
+
+QByteArray unfold(const QByteArray& raw) {
+  QByteArray out;
+  out.reserve(raw.size());
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (c == '\r' || c == '\n') continue;  // a fold keeps the whitespace after it
+    out.append(c);
+  }
+  return out.trimmed();
+}
+
+QString decodeHeader(const QByteArray& raw) {
+  const QByteArray s = unfold(raw);
+  if (!s.contains("=?")) return rawToText(s);
+  QString out;
+  QByteArray pending;  // undecoded bytes since the last word
+  bool lastWasWord = false;
+  qsizetype i = 0;
+  while (i < s.size()) {
+    QString word;
+    qsizetype end = 0;
+    if (s[i] == '=' && decodeWord(s, i, &word, &end)) {
+      // Whitespace between two encoded words is not part of the text.
+      bool onlySpace = true;
+      for (char c : pending)
+        if (!isWsp(c)) { onlySpace = false; break; }
+      if (!(lastWasWord && onlySpace)) out += rawToText(pending);
+      pending.clear();
+      out += word;
+      lastWasWord = true;
+      i = end;
+      continue;
+    }
+    pending.append(s[i]);
+    ++i;
+  }
+  out += rawToText(pending);
+  return out;
+}
+
+QByteArray encodeText(const QString& text) {
+  if (!needsEncoding(text)) return text.toLatin1();
+  // Keep leading plain ASCII words readable; encode from the first word that
+  // needs it to the end.
+  const QStringList wordsIn = text.split(QLatin1Char(' '));
+  qsizetype first = 0;
+  while (first < wordsIn.size() && !needsEncoding(wordsIn[first])) ++first;
+  QByteArray out;
+  for (qsizetype k = 0; k < first; ++k) out += wordsIn[k].toLatin1() + ' ';
+  out += encodedWords(QStringList(wordsIn.mid(first)).join(QLatin1Char(' ')));
+  return out;
+}
+
+QByteArray encodeAddressList(const QString& text) {
+  if (!needsEncoding(text)) return text.toLatin1();
+  // Encode the display name of each entry; addresses stay as they are.
+  QList<QByteArray> items;
+  QString cur;
+  bool quoted = false;
+  int angle = 0;
+  QList<QString> parts;
+  for (QChar c : text) {
+    if (c == QLatin1Char('"')) quoted = !quoted;
+    else if (!quoted && c == QLatin1Char('<')) ++angle;
+    else if (!quoted && c == QLatin1Char('>') && angle > 0) --angle;
+    if (!quoted && angle == 0 && (c == QLatin1Char(',') || c == QLatin1Char(';'))) {
+      parts.append(cur);
+      cur.clear();
+      continue;
+    }
+    cur += c;
+  }
+  parts.append(cur);
+  for (const QString& p : parts) {
+    const qsizetype lt = p.indexOf(QLatin1Char('<'));
+    QString name = lt >= 0 ? p.left(lt).trimmed() : QString();
+    QString addr = lt >= 0 ? p.mid(lt).trimmed() : p.trimmed();
+    if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
+      name = name.mid(1, name.size() - 2);
+    QByteArray item;
+    if (!name.isEmpty())
+      item = (needsEncoding(name) ? encodedWords(name) : name.toLatin1()) + ' ';
+    item += needsEncoding(addr) ? encodedWords(addr) : addr.toLatin1();
+    items.append(item);
+  }
+  return items.join(", ");
+}
+
+QByteArray encodeParameterField(const QString& value) {
+  if (!needsEncoding(value)) return value.toLatin1();
+  const auto split = splitAtFirstParameter(value.toUtf8());
+  QByteArray out = split.first.trimmed();
+  // Walk "name=value" items; values are taken literally (backslashes in
+  // paths are not escapes here).
+  QList<QByteArray> items;
+  QByteArray cur;
+  bool quoted = false;
+  for (char c : split.second) {
+    if (c == '"') quoted = !quoted;
+    if (c == ';' && !quoted) {
+      items.append(cur);
+      cur.clear();
+      continue;
+    }
+    cur.append(c);
+  }
+  items.append(cur);
+  for (QByteArray item : items) {
+    item = item.trimmed();
+    if (item.isEmpty()) continue;
+    const qsizetype eq = item.indexOf('=');
+    if (eq < 0) {
+      out += "; " + item;
+      continue;
+    }
+    const QByteArray name = item.left(eq).trimmed();
+    QByteArray v = item.mid(eq + 1).trimmed();
+    if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')) v = v.mid(1, v.size() - 2);
+    if (isAscii(v)) {
+      out += "; " + name + "=\"" + v + "\"";
+      continue;
+    }
+    QByteArray pct;
+    for (char c : v) {
+      const auto u = static_cast<unsigned char>(c);
+      if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+          u == '.' || u == '-' || u == '_' || u == '!' || u == '~')
+        pct.append(c);
+      else
+        pct.append('%').append(QByteArray::number(u, 16).toUpper().rightJustified(2, '0'));
+    }
+    out += "; " + name + "*=utf-8''" + pct;
+  }
+  return out;
+}
+
+QByteArray foldHeaderLine(const QByteArray& name, const QByteArray& value) {
+  QByteArray line = name + ": " + value;
+  // Values that already carry folds keep them.
+  QByteArray out;
+  const QList<QByteArray> physical = toCrlf(line).split('\n');
+  for (QByteArray l : physical) {
+    if (l.endsWith('\r')) l.chop(1);
+    if (l.isEmpty() && !out.isEmpty()) continue;
+    while (l.size() > 78) {
+      qsizetype cut = -1;
+      for (qsizetype k = 76; k > name.size() + 2; --k)
+        if (isWsp(l[k])) { cut = k; break; }
+      if (cut < 0) {
+        for (qsizetype k = 77; k < l.size(); ++k)
+          if (isWsp(l[k])) { cut = k; break; }
+      }
+      if (cut < 0) break;
+      out += l.left(cut) + "\r\n";
+      l = l.mid(cut);
+    }
+    out += l + "\r\n";
+  }
+  return out;
+}
+
+QPair<QByteArray, QByteArray> splitAtFirstParameter(const QByteArray& value) {
+  bool quoted = false;
+  for (qsizetype i = 0; i < value.size(); ++i) {
+    if (value[i] == '"') quoted = !quoted;
+    else if (value[i] == ';' && !quoted) return {value.left(i), value.mid(i + 1).trimmed()};
+  }
+  return {value, QByteArray()};
+}
+
+namespace {
+struct Param {
+  QByteArray name;
+  QByteArray value;  // unquoted
+};
+
+QList<Param> parseParams(const QByteArray& params) {
+  QList<Param> out;
+  qsizetype i = 0;
+  const qsizetype n = params.size();
+  while (i < n) {
+    while (i < n && (isWsp(params[i]) || params[i] == ';' || params[i] == '\r' || params[i] == '\n')) ++i;
+    const qsizetype nameStart = i;
+    while (i < n && params[i] != '=' && params[i] != ';') ++i;
+    Param p;
+    p.name = params.mid(nameStart, i - nameStart).trimmed();
+    if (i < n && params[i] == '=') {
+      ++i;
+      while (i < n && isWsp(params[i])) ++i;
+      if (i < n && params[i] == '"') {
+        ++i;
+        while (i < n && params[i] != '"') {
+          if (params[i] == '\\' && i + 1 < n) ++i;
+          p.value.append(params[i]);
+          ++i;
+        }
+        ++i;
+        while (i < n && params[i] != ';') ++i;
+      } else {
+        const qsizetype vs = i;
+        while (i < n && params[i] != ';') ++i;
+        p.value = params.mid(vs, i - vs).trimmed();
+      }
+    }
+    if (!p.name.isEmpty()) out.append(p);
+  }
+  return out;
+}
+
+bool needsQuotes(const QByteArray& v) {
+  if (v.isEmpty()) return true;
+  for (char c : v)
+    if (!(isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' || c == '+'))
+      return true;
+  return false;
+}
+}  // namespace
+
+QByteArray parameter(const QByteArray& params, const QByteArray& name) {
+  for (const Param& p : parseParams(params))
+    if (p.name.compare(name, Qt::CaseInsensitive) == 0) return p.value.isNull() ? QByteArray("") : p.value;
+  return {};
+}
+
+QByteArray withParameter(const QByteArray& params, const QByteArray& name, const QByteArray& value) {
+  QList<QByteArray> items;
+  bool replaced = false;
+  QByteArray cur;
+  bool quoted = false;
+  QList<QByteArray> raw;
+  for (char c : params) {
+    if (c == '"') quoted = !quoted;
+    if (c == ';' && !quoted) {
+      raw.append(cur);
+      cur.clear();
+      continue;
+    }
+    cur.append(c);
+  }
+  raw.append(cur);
+  const QByteArray formatted = name + "=" + (needsQuotes(value) ? "\"" + value + "\"" : value);
+  for (const QByteArray& r : raw) {
+    const QByteArray t = r.trimmed();
+    if (t.isEmpty()) continue;
+    const qsizetype eq = t.indexOf('=');
+    const QByteArray n = (eq < 0 ? t : t.left(eq)).trimmed();
+    if (n.compare(name, Qt::CaseInsensitive) == 0) {
+      if (!replaced) items.append(formatted);
+      replaced = true;
+    } else {
+      items.append(t);
+    }
+  }
+  if (!replaced) items.append(formatted);
+  return items.join("; ");
+}
+
+QString readableParameters(const QByteArray& params) {
+  const QByteArray flat = unfold(params);
+  if (isAscii(flat) && !flat.contains("*=") && !flat.contains("=?")) return QString::fromLatin1(flat);
+  ensureGMime();
+  // Let GMime join RFC 2231 continuations and decode both encodings.
+  const QByteArray field = "x/x; " + flat;
+  GMimeContentType* ct = g_mime_content_type_parse(nullptr, field.constData());
+  if (!ct) return rawToText(flat);
+  GMimeParamList* list = g_mime_content_type_get_parameters(ct);
+  QStringList items;
+  const int count = list ? g_mime_param_list_length(list) : 0;
+  for (int k = 0; k < count; ++k) {
+    GMimeParam* p = g_mime_param_list_get_parameter_at(list, k);
+    const char* n = g_mime_param_get_name(p);
+    const char* v = g_mime_param_get_value(p);
+    QByteArray vb = v ? QByteArray(v) : QByteArray();
+    QString value = rawToText(vb);
+    if (value.contains(QLatin1String("=?"))) value = decodeHeader(vb);
+    items.append(QString::fromUtf8(n ? n : "") + QStringLiteral("=\"") + value + QLatin1Char('"'));
+  }
+  g_object_unref(ct);
+  return items.join(QStringLiteral("; "));
+}
+
+QList<QString> addresses(const QString& list) {
+  QList<QString> out;
+  QString cur;
+  bool quoted = false;
+  int angle = 0;
+  int comment = 0;
+  auto finish = [&] {
+    QString item = cur.trimmed();
+    cur.clear();
+    const qsizetype lt = item.indexOf(QLatin1Char('<'));
+    if (lt >= 0) {
+      const qsizetype gt = item.indexOf(QLatin1Char('>'), lt);
+      item = item.mid(lt + 1, gt < 0 ? -1 : gt - lt - 1).trimmed();
+    } else {
+      const qsizetype colon = item.indexOf(QLatin1Char(':'));  // group "name: a@b"
+      if (colon >= 0 && !item.contains(QLatin1Char('"'))) item = item.mid(colon + 1).trimmed();
+      if (item.size() >= 2 && item.startsWith(QLatin1Char('"')) && item.endsWith(QLatin1Char('"')))
+        item = item.mid(1, item.size() - 2);
+    }
+    if (!item.isEmpty()) out.append(item);
+  };
+  for (QChar c : list) {
+    if (c == QLatin1Char('"') && comment == 0) quoted = !quoted;
+    else if (!quoted && c == QLatin1Char('(')) { ++comment; continue; }
+    else if (!quoted && c == QLatin1Char(')') && comment > 0) { --comment; continue; }
+    if (comment > 0) continue;
+    if (!quoted && c == QLatin1Char('<')) ++angle;
+    else if (!quoted && c == QLatin1Char('>') && angle > 0) --angle;
+    if (!quoted && angle == 0 && (c == QLatin1Char(',') || c == QLatin1Char(';'))) {
+      finish();
+      continue;
+    }
+    cur += c;
+  }
+  finish();
+  return out;
+}
+
+QByteArray toCrlf(const QByteArray& bytes) {
+  QByteArray out;
+  out.reserve(bytes.size() + bytes.size() / 32);
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\r') {
+      out.append("\r\n");
+      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    } else if (c == '\n') {
+      out.append("\r\n");
+    } else {
+      out.append(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace maillib::mimetext
