@@ -133,7 +133,7 @@ VELAN_SIGN_ONLY = {"H", "G"}
 
 VELAN_HIGH = {
     202: "கூ", 210: "தூ", 211: "நூ", 212: "பூ", 214: "மூ", 220: "யூ", 213: "வூ",
-    215: "ஸ்ரீ",
+    215: "ஸ்ரீ", 203: "ஔ",
     235: DOTTED_CIRCLE, 244: DOTTED_CIRCLE, 249: DOTTED_CIRCLE,
 }
 
@@ -167,9 +167,8 @@ def table_rows():
     for key in PRINTABLE_KEYS:
         k = ord(key)
         rows[k] = (_code(SINHALA_PHONETIC.get(key, key)), k, k)
-    for code in range(128, 256):
-        if code == SOFT_HYPHEN:
-            continue
+    # The codes the function keys send arrive as typed keys too.
+    for code in FUNCTION_CODES:
         sinhala = code if code in SINHALA_SEQUENCES else 0
         tamil = code if code in TAMIL_SEQUENCES else 0
         rows[code] = (sinhala, sinhala, tamil)

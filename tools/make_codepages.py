@@ -73,3 +73,19 @@ def main():
 
 if __name__ == "__main__":
     main()
+
+
+def write_letters(path):
+    """tools/letters.tsv: each letter with the codes that draw it, for the
+    asset checks of the test suite."""
+    with open(path, "w") as f:
+        f.write("# font\tletter\tcodes\tinput modes\n")
+        for letter, codes in layout.sinhala_letters().items():
+            f.write("Nelira98\t%s\t%s\t1 2\n" % (letter, " ".join(map(str, codes))))
+        for letter, codes in layout.tamil_letters().items():
+            f.write("Velan_nm\t%s\t%s\t3\n" % (letter, " ".join(map(str, codes))))
+    print("wrote", path)
+
+
+if __name__ == "__main__":
+    write_letters(os.path.join(os.path.dirname(os.path.abspath(__file__)), "letters.tsv"))
