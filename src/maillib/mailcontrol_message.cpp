@@ -283,7 +283,9 @@ void MailControl::setBodyText(int index, const QString& text) {
     return;
   }
   if (index == 0 && s->isMultipart()) {
-    // Text given to a multipart becomes its first part, so nothing is lost.
+    // Text given to a multipart becomes its first part, so nothing is lost;
+    // no text adds no part.
+    if (text.isEmpty()) return;
     auto p = std::make_unique<Entity>();
     fillTextBody(*p, text);
     s->parts.insert(s->parts.begin(), std::move(p));

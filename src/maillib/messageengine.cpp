@@ -529,8 +529,8 @@ QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
     }
     if (!e.preamble.isEmpty()) out += e.preamble + "\r\n";
     for (const QByteArray& c : children) {
-      out += "--" + boundary + "\r\n" + c;
-      if (!c.endsWith('\n')) out += "\r\n";
+      // The line end before each delimiter belongs to the delimiter.
+      out += "--" + boundary + "\r\n" + c + "\r\n";
     }
     out += "--" + boundary + "--\r\n";
     if (!e.epilogue.isEmpty()) out += e.epilogue;

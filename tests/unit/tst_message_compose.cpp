@@ -1,0 +1,266 @@
+// Building a message the way the compose window does, writing it, and
+// reading every attachment back.
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "maillib/mailcontrol.h"
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  if (f.open(QIODevice::WriteOnly)) f.write(data);
+}
+
+// Every byte value, runs that tempt run-length coding, bare CR and LF.
+QByteArray binarySample(int size) {
+  QByteArray b;
+  for (int i = 0; i < size; ++i) b.append(char((i * 131 + i / 7) & 0xFF));
+  b += QByteArray(300, '\x90') + QByteArray(500, 'A') + "\r\n\n\r.\r\nFrom x\r\n";
+  return b;
+}
+
+struct Attachment {
+  QString path;
+  QString encoding;
+};
+
+}  // namespace
+
+class TestMessageCompose : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  QString path(const QString& n) const { return dir_.filePath(n); }
+
+  // The compose window's attach steps.
+  void attach(MailControl& m, const QString& full, const QString& encoding) {
+    if (m.ContentType() != QLatin1String("multipart")) {
+      m.setContentType(QStringLiteral("multipart"));
+      m.setContentSubType(QStringLiteral("mixed"));
+      m.setContentParameters(QStringLiteral("boundary=7055475101_boundary"));
+      m.setBoundary(QStringLiteral("7055475101_boundary"));
+    }
+    m.setActionCode(4);
+    m.setActionCode(7);
+    m.setTransferEncoding(encoding);
+    const QString name = full.section(QLatin1Char('/'), -1);
+    const QString ext = name.contains(QLatin1Char('.')) ? name.mid(name.indexOf(QLatin1Char('.'))).toLower() : QString();
+    if (ext == QLatin1String(".txt")) {
+      m.setContentType(QStringLiteral("text"));
+      m.setContentSubType(QStringLiteral("plain"));
+      m.setContentParameters(QStringLiteral("charset=us-ascii"));
+      m.setTransferEncoding(QStringLiteral("7bit"));
+      m.setContentDisposition(QStringLiteral("inline; filename=\"%1\"").arg(full));
+      m.setBodyText(0, QString::fromLatin1(readAll(full)));
+    } else {
+      m.setContentType(QStringLiteral("application"));
+      m.setContentSubType(QStringLiteral("octet-stream"));
+      m.setContentDisposition(QStringLiteral("attachment; filename=\"%1\"").arg(name));
+      m.setTransferFlags(130);
+      m.setPartFile(full);
+      m.setActionCode(9);
+    }
+    m.setActionCode(2);
+  }
+
+  void send(MailControl& m, const QString& body, const QString& file) {
+    m.setTo(QStringLiteral("bob@example.net"));
+    m.setSubject(QString::fromLatin1("\xe0\xe1 subject \xff"));
+    m.setFrom(QStringLiteral("Ann <ann@example.org>"));
+    m.setCC(QStringLiteral("c@example.net;d@example.net"));
+    m.setBCC(QStringLiteral("secret@example.net"));
+    m.setHeaderLine(m.HeaderCount(), QStringLiteral("X-Mailer: TovelMail"));
+    m.setMessageNumber(QStringLiteral("19985336000_TovelMail"));
+    if (!body.isEmpty() && m.PartCount() > 0) {
+      m.setPartIndex(0);
+      m.setActionCode(4);
+      m.setActionCode(7);
+      m.setBodyText(0, body);
+      m.setActionCode(2);
+    } else {
+      m.setBodyText(0, body);
+    }
+    m.setTransferFlags(32);
+    m.setMessageFile(file);
+    m.setActionCode(15);
+  }
+
+ private Q_SLOTS:
+  void everyEncodingRoundTrips() {
+    const QByteArray data = binarySample(5000);
+    writeAll(path("blob.bin"), data);
+    writeAll(path("notes.txt"), "plain notes\r\nsecond line\r\n");
+    writeAll(path("empty.dat"), "");
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    const QStringList encodings = {"base64", "quoted-printable", "x-uuencode", "mac-binhex40"};
+    for (const QString& e : encodings) attach(m, path("blob.bin"), e);
+    attach(m, path("notes.txt"), QStringLiteral("x-uuencode"));
+    attach(m, path("empty.dat"), QStringLiteral("base64"));
+    const QString body = QString::fromLatin1("Dear Bob,\n\xc0\xc1\xc2 8-bit font text\n");
+    send(m, body, path("out.msg"));
+    QCOMPARE(errors.count(), 0);
+    const QByteArray written = readAll(path("out.msg"));
+    QVERIFY(written.contains("X-Mailer: TovelMail\r\n"));
+    QVERIFY(written.contains("MIME-Version: 1.0\r\n"));
+    QVERIFY(written.contains("\r\nDate: "));
+    QVERIFY(written.contains("Message-ID: <19985336000_TovelMail."));
+    QVERIFY(written.contains("boundary=7055475101_boundary"));
+    for (char c : written) QVERIFY(static_cast<unsigned char>(c) < 128);  // 7-bit clean
+
+    MailControl r;
+    r.setPartFile(path("out.msg"));
+    r.setTransferFlags(2);
+    r.setActionCode(13);
+    QCOMPARE(r.Subject(), QString::fromLatin1("\xe0\xe1 subject \xff"));
+    QCOMPARE(r.PartCount(), 7);
+    r.setPartIndex(0);
+    r.setActionCode(7);
+    QCOMPARE(r.ContentType(), QStringLiteral("text"));
+    r.setTransferFlags(24);
+    r.setActionCode(5);
+    QCOMPARE(r.OutputText(), QString(body).replace(QLatin1String("\n"), QLatin1String("\r\n")));
+    r.setActionCode(2);
+    for (int i = 0; i < 4; ++i) {
+      r.setPartIndex(i + 1);
+      r.setActionCode(7);
+      QCOMPARE(r.TransferEncoding(), encodings[i]);
+      QCOMPARE(r.ContentDisposition(), QStringLiteral("attachment; filename=\"blob.bin\""));
+      r.setMessageFile(path(QStringLiteral("back%1.bin").arg(i)));
+      r.setTransferFlags(40);
+      r.setActionCode(5);
+      r.setActionCode(2);
+      QCOMPARE(readAll(path(QStringLiteral("back%1.bin").arg(i))), data);
+    }
+    r.setPartIndex(5);
+    r.setActionCode(7);
+    QCOMPARE(r.TransferEncoding(), QStringLiteral("7bit"));
+    QCOMPARE(r.LineCount(), 2);
+    QCOMPARE(r.BodyText(1), QStringLiteral("second line"));
+    r.setActionCode(2);
+    r.setPartIndex(6);
+    r.setActionCode(7);
+    r.setMessageFile(path("empty.back"));
+    r.setTransferFlags(40);
+    r.setActionCode(5);
+    QVERIFY(QFile::exists(path("empty.back")));
+    QCOMPARE(readAll(path("empty.back")), QByteArray());
+    QCOMPARE(errors.count(), 0);
+  }
+
+  void plainMessageStaysSevenBit() {
+    MailControl m;
+    send(m, QStringLiteral("Just text.\nBye.\n"), path("plain.msg"));
+    const QByteArray w = readAll(path("plain.msg"));
+    QVERIFY(w.contains("Content-Type: text/plain; charset=us-ascii\r\n"));
+    QVERIFY(w.contains("Content-Transfer-Encoding: 7bit\r\n"));
+    QVERIFY(w.endsWith("\r\n\r\nJust text.\r\nBye.\r\n"));
+    // Bcc is in the stored copy but not on the wire.
+    QVERIFY(w.contains("Bcc: secret@example.net"));
+    QVERIFY(!m.messageBytes(true).contains("secret@example.net"));
+    QCOMPARE(m.recipientAddresses(),
+             QStringList({"bob@example.net", "c@example.net", "d@example.net", "secret@example.net"}));
+    // The same Message-ID on the stored copy and on the wire.
+    const qsizetype at = w.indexOf("Message-ID:");
+    QVERIFY(m.messageBytes(true).contains(w.mid(at, w.indexOf("\r\n", at) - at)));
+    // Writing with flags 2 writes nothing.
+    m.setTransferFlags(2);
+    m.setMessageFile(path("never.msg"));
+    m.setActionCode(15);
+    QVERIFY(!QFile::exists(path("never.msg")));
+  }
+
+  void eightBitTextPartBecomesQuotedPrintable() {
+    // A .txt attachment holding 8-bit font bytes: every byte must survive.
+    QByteArray bytes = "abc ";
+    for (int c = 128; c < 256; ++c) bytes.append(char(c));
+    bytes += "\r\n=end\r\n";
+    writeAll(path("font.txt"), bytes);
+    MailControl m;
+    attach(m, path("font.txt"), QStringLiteral("base64"));
+    send(m, QString(), path("font.msg"));
+    MailControl r;
+    r.setPartFile(path("font.msg"));
+    r.setTransferFlags(2);
+    r.setActionCode(13);
+    QCOMPARE(r.PartCount(), 1);  // an empty body gives no text part
+    r.setPartIndex(0);
+    r.setActionCode(7);
+    QCOMPARE(r.TransferEncoding(), QStringLiteral("quoted-printable"));
+    QVERIFY(r.ContentParameters().contains(QLatin1String("iso-8859-1")));
+    r.setMessageFile(path("font.back"));
+    r.setTransferFlags(40);
+    r.setActionCode(5);
+    QCOMPARE(readAll(path("font.back")), bytes);
+    r.setTransferFlags(24);
+    r.setActionCode(5);
+    QCOMPARE(r.OutputText(), QString::fromLatin1(bytes));
+  }
+
+  void unicodeNamesAndTextSurvive() {
+    const QString name = QString::fromUtf8("පත්‍රය அறிக்கை.pdf");
+    writeAll(path(name), "%PDF-1.4 data");
+    MailControl m;
+    attach(m, path(name), QStringLiteral("base64"));
+    send(m, QString::fromUtf8("ආයුබෝවන් வணக்கம்\n"), path("uni.msg"));
+    const QByteArray w = readAll(path("uni.msg"));
+    for (char c : w) QVERIFY(static_cast<unsigned char>(c) < 128);
+    MailControl r;
+    r.setPartFile(path("uni.msg"));
+    r.setTransferFlags(2);
+    r.setActionCode(13);
+    r.setPartIndex(0);
+    r.setActionCode(7);
+    r.setTransferFlags(24);
+    r.setActionCode(5);
+    QCOMPARE(r.OutputText(), QString::fromUtf8("ආයුබෝවන් வணக்கம்\r\n"));
+    r.setActionCode(2);
+    r.setPartIndex(1);
+    r.setActionCode(7);
+    QCOMPARE(r.ContentDisposition(), QStringLiteral("attachment; filename=\"%1\"").arg(name));
+  }
+
+  void attachmentsKeepTheirOrderAndBodyGoesFirst() {
+    MailControl m;
+    for (const char* n : {"one.dat", "two.dat", "three.dat"}) {
+      writeAll(path(QString::fromLatin1(n)), n);
+      attach(m, path(QString::fromLatin1(n)), QStringLiteral("base64"));
+    }
+    send(m, QStringLiteral("body"), path("order.msg"));
+    MailControl r;
+    r.setPartFile(path("order.msg"));
+    r.setTransferFlags(2);
+    r.setActionCode(13);
+    QCOMPARE(r.PartCount(), 4);
+    QStringList seen;
+    for (int i = 0; i < 4; ++i) {
+      r.setPartIndex(i);
+      r.setActionCode(7);
+      seen << r.ContentType() + QLatin1Char('/') + r.ContentDisposition();
+      r.setActionCode(2);
+    }
+    QCOMPARE(seen, QStringList({"text/", "application/attachment; filename=\"one.dat\"",
+                                "application/attachment; filename=\"two.dat\"",
+                                "application/attachment; filename=\"three.dat\""}));
+  }
+
+  void unreadableAttachmentIsReported() {
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    attach(m, path("no-such-file.zip"), QStringLiteral("base64"));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toInt(), int(MailControl::ErrFile));
+    QCOMPARE(m.PartCount(), 1);  // the part stays, as the compose list does
+  }
+};
+
+QTEST_GUILESS_MAIN(TestMessageCompose)
+#include "tst_message_compose.moc"
