@@ -185,11 +185,12 @@ void MailForm::show_message() {
   part_path.clear();
   render_message();
   rendering_view = false;
-  QTextCursor cursor = textBody->textCursor();
-  cursor.clearSelection();
-  cursor.insertText(reading::viewLineBreaks(pending_view_text));
+  // The view is empty here, so the whole text goes in as one plain text,
+  // far quicker than inserting it at the caret.
+  textBody->setPlainText(reading::viewLineBreaks(pending_view_text));
   pending_view_text.clear();
-  // The reader starts at the top of the message.
+  // The reader starts at the top of the message, with no selection.
+  QTextCursor cursor = textBody->textCursor();
   cursor.movePosition(QTextCursor::Start);
   textBody->setTextCursor(cursor);
   textBody->setUpdatesEnabled(true);
