@@ -207,7 +207,7 @@ void LineChannel::onTimeout() {
                      : !connected_         ? "while connecting"
                      : pending_write_ > 0  ? "while taking the message"
                                            : "to a command";
-  fail(MailControl::ErrTimeout,
+  fail(handshaking_ ? MailControl::ErrTls : MailControl::ErrTimeout,
        QStringLiteral("The server %1 did not answer %2 within %3 seconds.")
            .arg(host_, QString::fromLatin1(what))
            .arg(timeout_ms_ / 1000.0));

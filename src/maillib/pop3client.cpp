@@ -12,9 +12,11 @@ Pop3Client::Pop3Client(LineChannel* channel, QObject* parent) : QObject(parent),
   });
 }
 
-void Pop3Client::fail(int code, const QString& diagnosis, const Reply* reply) {
-  logged_in_ = false;
-  ch_->close();
+void Pop3Client::fail(int code, const QString& diagnosis, const Reply* reply, bool keepOpen) {
+  if (!keepOpen) {
+    logged_in_ = false;
+    ch_->close();
+  }
   if (fail_)
     fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
 }
@@ -127,7 +129,7 @@ void Pop3Client::retrieve(int n, std::function<void(QByteArray&)> done) {
     if (!r.ok)
       return fail(MailControl::ErrServer,
                   QStringLiteral("The POP3 server %1 did not give message %2.").arg(host_).arg(n),
-                  &r);
+                  &r, true);
     done(r.data);
   });
 }
@@ -138,7 +140,7 @@ void Pop3Client::remove(int n, DoneFn done) {
     if (!r.ok)
       return fail(MailControl::ErrServer,
                   QStringLiteral("The POP3 server %1 did not delete message %2.").arg(host_).arg(n),
-                  &r);
+                  &r, true);
     done();
   });
 }

@@ -35,7 +35,8 @@ class Pop3Client : public QObject {
   qint64 messageSize(int n) const;  // 0 when unknown
 
  private:
-  void fail(int code, const QString& diagnosis, const Reply* reply = nullptr);
+  // A refusal of one command (reply given, keepOpen) leaves the session usable.
+  void fail(int code, const QString& diagnosis, const Reply* reply = nullptr, bool keepOpen = false);
   void afterGreeting();
   void sendUser();
   void readStat();

@@ -96,9 +96,11 @@ SmtpClient::SmtpClient(LineChannel* channel, QObject* parent) : QObject(parent),
   });
 }
 
-void SmtpClient::fail(int code, const QString& diagnosis, const Reply* reply) {
-  ready_ = false;
-  ch_->close();
+void SmtpClient::fail(int code, const QString& diagnosis, const Reply* reply, bool keepOpen) {
+  if (!keepOpen) {
+    ready_ = false;
+    ch_->close();
+  }
   if (fail_)
     fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
 }
@@ -249,7 +251,7 @@ void SmtpClient::send(const QString& from, const QStringList& recipients, const 
   if (!ready_ || !ch_->isOpen())
     return fail(MailControl::ErrState, QStringLiteral("Not connected to an SMTP server."));
   if (recipients.isEmpty())
-    return fail(MailControl::ErrState, QStringLiteral("The message has no recipients."));
+    return fail(MailControl::ErrState, QStringLiteral("The message has no recipients."), nullptr, true);
   block_ = smtpDataBlock(message);
   if (size_limit_ > 0 && block_.size() > size_limit_)
     return fail(MailControl::ErrTooLarge,
@@ -257,7 +259,8 @@ void SmtpClient::send(const QString& from, const QStringList& recipients, const 
                                "accepts; nothing was sent.")
                     .arg(block_.size())
                     .arg(size_limit_)
-                    .arg(host_));
+                    .arg(host_),
+                nullptr, true);
   rcpts_ = recipients;
   send_done_ = std::move(done);
   QByteArray mail = "MAIL FROM:<" + from.toUtf8() + ">";
@@ -274,7 +277,7 @@ void SmtpClient::send(const QString& from, const QStringList& recipients, const 
   ch_->expect(ReplyKind::Smtp, [this](Reply& r) {
     if (r.code != 250)
       return fail(r.code == 552 ? MailControl::ErrTooLarge : MailControl::ErrServer,
-                  QStringLiteral("The SMTP server %1 refused the sender.").arg(host_), &r);
+                  QStringLiteral("The SMTP server %1 refused the sender.").arg(host_), &r, true);
     sendRecipient(0);
   });
 }
@@ -285,11 +288,11 @@ void SmtpClient::sendRecipient(int index) {
     ch_->expect(ReplyKind::Smtp, [this](Reply& r) {
       if (r.code != 354)
         return fail(MailControl::ErrServer,
-                    QStringLiteral("The SMTP server %1 refused to take the message.").arg(host_), &r);
+                    QStringLiteral("The SMTP server %1 refused to take the message.").arg(host_), &r, true);
       ch_->expect(ReplyKind::Smtp, [this](Reply& r2) {
         if (r2.code != 250)
           return fail(r2.code == 552 ? MailControl::ErrTooLarge : MailControl::ErrServer,
-                      QStringLiteral("The SMTP server %1 did not accept the message.").arg(host_), &r2);
+                      QStringLiteral("The SMTP server %1 did not accept the message.").arg(host_), &r2, true);
         block_.clear();
         DoneFn done = std::move(send_done_);
         done();

@@ -44,7 +44,8 @@ class SmtpClient : public QObject {
   const QSet<QByteArray>& extensions() const { return ext_; }
 
  private:
-  void fail(int code, const QString& diagnosis, const Reply* reply = nullptr);
+  // A refusal of one message (reply given, keepOpen) leaves the session usable.
+  void fail(int code, const QString& diagnosis, const Reply* reply = nullptr, bool keepOpen = false);
   void greet();
   void readExtensions(const Reply& r);
   void afterGreeting();

@@ -126,6 +126,8 @@ class MailForm : public QMainWindow {
   void chkTrace_Click();
   void mnuDelMsgSvr_Click();
   QPointer<testform> deleteService;
+  // Ends a session after a failure: disconnect, then idle with GetMail on.
+  void end_session();
 
   // ----- reading (mailform_reading.cpp)
   void setMessageListTabStops();
