@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPrinter>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,7 +32,11 @@ frmkeybd::frmkeybd(QWidget* parent) : QDialog(parent) {
   keybd->setObjectName(QStringLiteral("keybd"));
   keybd->setFrameShape(QFrame::Box);
   keybd->setAlignment(Qt::AlignCenter);
-  keybd->setMinimumSize(400, 160);
+  // The picture is shown at its own size; on a small screen it scrolls.
+  scroll_ = new QScrollArea(this);
+  scroll_->setWidget(keybd);
+  scroll_->setAlignment(Qt::AlignCenter);
+  scroll_->setFrameShape(QFrame::NoFrame);
 
   const auto button = [this](const char* name, const char* caption) {
     auto* b = new QPushButton(QString::fromLatin1(caption), this);
@@ -50,7 +56,7 @@ frmkeybd::frmkeybd(QWidget* parent) : QDialog(parent) {
   buttons->addWidget(xprint);
   buttons->addWidget(Command1);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(keybd, 1);
+  layout->addWidget(scroll_, 1);
   layout->addLayout(buttons);
 
   connect(sinhala_k, &QPushButton::clicked, this, &frmkeybd::sinhala_k_Click);
@@ -82,15 +88,28 @@ void frmkeybd::setPrinterFactory(std::function<std::unique_ptr<QPrinter>()> fact
 void frmkeybd::Form_Load() { sinhala_k_Click(); }
 
 bool frmkeybd::loadPicture(const QString& fileName) {
-  const QString path = platform::joinPath(platform::programFolder(), fileName);
+  const QString folder = picture_folder_.isEmpty() ? platform::programFolder() : picture_folder_;
+  const QString path = platform::joinPath(folder, fileName);
   QImageReader reader(path);
   const QImage image = reader.read();
   if (image.isNull())
     return false;  // a missing or broken picture leaves the one shown
   keybd->setPixmap(QPixmap::fromImage(image));
+  keybd->adjustSize();
   picture_path_ = path;
-  adjustSize();
+  fitToPicture();
   return true;
+}
+
+void frmkeybd::fitToPicture() {
+  const QSize picture = keybd->size();
+  const QMargins margins = layout()->contentsMargins();
+  QSize wanted(picture.width() + margins.left() + margins.right() + 4,
+               picture.height() + margins.top() + margins.bottom() + sinhala_k->sizeHint().height() +
+                   layout()->spacing() + 4);
+  if (const QScreen* screen = this->screen())
+    wanted = wanted.boundedTo(screen->availableGeometry().size() - QSize(40, 80));
+  resize(wanted);
 }
 
 void frmkeybd::sinhala_k_Click() { loadPicture(QStringLiteral("Nelisin.gif")); }

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QPrinter;
+class QScrollArea;
 
 // The picture box: a label that reports clicks.
 class KeyboardPicture : public QLabel {
@@ -37,6 +38,9 @@ class frmkeybd : public QDialog {
   // Tests hand in a printer that writes a PDF file.
   void setPrinterFactory(std::function<std::unique_ptr<QPrinter>()> factory);
 
+  // The folder the pictures are read from; the program's folder unless set.
+  void setPictureFolder(const QString& folder) { picture_folder_ = folder; }
+
   // The picture file last shown.
   QString picturePath() const { return picture_path_; }
 
@@ -55,7 +59,10 @@ class frmkeybd : public QDialog {
 
  private:
   bool loadPicture(const QString& fileName);
+  void fitToPicture();
 
   QString picture_path_;
+  QString picture_folder_;
+  QScrollArea* scroll_ = nullptr;
   std::function<std::unique_ptr<QPrinter>()> printer_factory_;
 };
