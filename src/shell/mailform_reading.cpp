@@ -40,6 +40,26 @@ int toPartIndex(double value) {
   return int(value);
 }
 
+// The reading commands report a control's failures in their own way (an
+// empty list line, a note in the view, a line of the save report), so the
+// window's general error box stays out of them while they run.
+class QuietControlErrors {
+ public:
+  explicit QuietControlErrors(MailForm* form) : form_(form) {
+    quieted_ = QObject::disconnect(form->Mail1, &MailControl::AsyncError, form, &MailForm::Mail1_AsyncError);
+  }
+  ~QuietControlErrors() {
+    if (quieted_)
+      QObject::connect(form_->Mail1, &MailControl::AsyncError, form_, &MailForm::Mail1_AsyncError);
+  }
+  QuietControlErrors(const QuietControlErrors&) = delete;
+  QuietControlErrors& operator=(const QuietControlErrors&) = delete;
+
+ private:
+  MailForm* form_;
+  bool quieted_ = false;
+};
+
 QString filesFolder() {
   const QString dir = mailStore().folderPath(QStringLiteral("Files"));
   QDir().mkpath(dir);
@@ -91,6 +111,7 @@ void MailForm::listFolders_Click() {
     return;
   }
   reading::sort_file_names(names);
+  const QuietControlErrors quiet(this);
 
   QStringList entries;
   entries.reserve(names.size());
@@ -139,6 +160,7 @@ void MailForm::listMessages_Click() {
     name = MailStore::msgFileName(item->data(kNumberRole).toLongLong());
   const QString path = mailStore().messagePath(mailStore().current_folder, name);
 
+  const QuietControlErrors quiet(this);
   QString why;
   if (!QFileInfo::exists(path))
     why = QStringLiteral("The file no longer exists.");
@@ -401,6 +423,7 @@ void MailForm::textBody_DblClick() {
 void MailForm::mnuSaveAtt_Click() {
   if (attachments->count() == 0)
     return;
+  const QuietControlErrors quiet(this);
   const QString dir = filesFolder();
   QString report = QStringLiteral("Extracted Following Attachments..!\n");
   for (int i = 0; i < attachments->count(); ++i) {
@@ -433,6 +456,7 @@ void MailForm::ShowHeaders_Click() {
   // holds the folder's last message, which is not the one the user sees.
   if (!message_loaded)
     return;
+  const QuietControlErrors quiet(this);
   reading::ControlErrorTrap trap(Mail1);
   showLoadedMessage();
   if (trap.failed())
@@ -444,6 +468,7 @@ void MailForm::ShowSourceMenu_Click() {
     msgBox(QStringLiteral("Please select a message first."));
     return;
   }
+  const QuietControlErrors quiet(this);
   reading::ControlErrorTrap trap(Mail1);
   Mail1->setTransferFlags(16);
   Mail1->setActionCode(15);

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
 
 namespace {
 
@@ -85,6 +86,7 @@ class ReadingGuiTest : public QObject {
   void hostileNamesStayInFiles();
   void sourceWindow();
   void unreadableMessage();
+  void doubleClickExtractsNamedPart();
 
  private:
   void start(const QString& folder = QStringLiteral("Inbox"));
@@ -443,6 +445,50 @@ void ReadingGuiTest::unreadableMessage() {
   // Headers and source do not bring back the previous message.
   form_->ShowHeaders->trigger();
   QVERIFY(!viewText().contains(QLatin1String("fine body")));
+
+  // Damaged files list and show without a flood of error boxes.
+  root_->write(QStringLiteral("Inbox/00000003.msg"), QByteArray());
+  QByteArray junk;
+  for (int i = 0; i < 5000; ++i)
+    junk.append(char((i * 131 + 7) % 256));
+  root_->write(QStringLiteral("Inbox/00000004.msg"), junk);
+  form_->listFolders_Click();
+  QCOMPARE(form_->listMessages->count(), 3);
+  for (int row = 1; row < 3; ++row) {
+    form_->listMessages->setCurrentRow(row);
+    QVERIFY(!viewText().contains(QLatin1String("fine body")));
+  }
+  QVERIFY2(prompter_->messages.isEmpty(), qPrintable(prompter_->messages.join(QLatin1Char('|'))));
+}
+
+void ReadingGuiTest::doubleClickExtractsNamedPart() {
+  root_->write(QStringLiteral("Inbox/00000001.msg"),
+               mixed(QStringLiteral("Parts"), attachmentPart("attachment; filename=\"data.bin\"", allBytes(5))));
+  start();
+  form_->listMessages->setCurrentRow(0);
+  // Lines in the layout the handler expects: the part number from column 17
+  // of the line above, the file name from column 12 of the line below.
+  form_->textBody->setPlainText(QStringLiteral("top line\n"
+                                               "Part number:    1\n"
+                                               "Content: application/octet-stream  Double-click this line to Extract\n"
+                                               "File name: evil.txt and more"));
+  QTextCursor cursor = form_->textBody->textCursor();
+  cursor.setPosition(form_->textBody->document()->findBlockByNumber(2).position() + 3);
+  form_->textBody->setTextCursor(cursor);
+  form_->textBody_DblClick();
+  const QString target = mailStore().folderPath(QStringLiteral("Files")) + QStringLiteral("evil.txt");
+  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Extracted to ") + QDir::toNativeSeparators(target)});
+  QCOMPARE(readFile(target), allBytes(5));
+
+  // The first line of the view is never acted on; other lines are ignored.
+  prompter_->messages.clear();
+  form_->textBody->setPlainText(QStringLiteral("Content: application/x  Double-click this line to Extract\nFile name: a.txt"));
+  form_->textBody->moveCursor(QTextCursor::Start);
+  form_->textBody_DblClick();
+  form_->textBody->moveCursor(QTextCursor::End);
+  form_->textBody_DblClick();
+  QVERIFY(prompter_->messages.isEmpty());
+  QCOMPARE(form_->read_view_line(1), QStringLiteral("File name: a.txt") + QString(3, QChar(0)));
 }
 
 QTEST_MAIN(ReadingGuiTest)
