@@ -624,8 +624,12 @@ MessageEngine::Content MessageEngine::content() {
     return c;
   }
   const Entity* fields = f.part ? f.part : s;
-  const codec::Encoding enc = codec::fromName(
+  codec::Encoding enc = codec::fromName(
       QString::fromLatin1(mimetext::unfold(fields->value("Content-Transfer-Encoding"))));
+  // BinHex is usually sent as its own content type over 7bit.
+  if (enc == codec::Encoding::Identity && fields->type().toLower() == "application" &&
+      fields->subtype().toLower() == "mac-binhex40")
+    enc = codec::Encoding::BinHex;
   codec::Decoded d = codec::decode(enc, s->body);
   c.bytes = d.data;
   c.problem = d.problem;
