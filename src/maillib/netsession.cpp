@@ -63,6 +63,34 @@ bool parseHostPort(const QString& text, quint16 defaultPort, QString* host, quin
   return true;
 }
 
+bool parseServerAddress(const QString& text, bool pop3, ServerAddress* out) {
+  QString rest = text.trimmed();
+  std::optional<bool> tls;
+  const int scheme = rest.indexOf(QStringLiteral("://"));
+  if (scheme >= 0) {
+    const QString name = rest.left(scheme).toLower();
+    if (pop3 && (name == QLatin1String("pop3s") || name == QLatin1String("pops")))
+      tls = true;
+    else if (pop3 && (name == QLatin1String("pop3") || name == QLatin1String("pop")))
+      tls = false;
+    else if (!pop3 && name == QLatin1String("smtps"))
+      tls = true;
+    else if (!pop3 && name == QLatin1String("smtp"))
+      tls = false;
+    else
+      return false;
+    rest = rest.mid(scheme + 3);
+    if (rest.endsWith(QLatin1Char('/')))
+      rest.chop(1);
+  }
+  const quint16 plainPort = pop3 ? 110 : 25;
+  const quint16 tlsPort = pop3 ? 995 : 465;
+  if (!parseHostPort(rest, tls.value_or(false) ? tlsPort : plainPort, &out->host, &out->port))
+    return false;
+  out->implicitTls = tls.value_or(out->port == tlsPort);
+  return true;
+}
+
 NetSession::NetSession(MailControl* control)
     : QObject(nullptr), control_(control), pop3_(&channel_), smtp_(&channel_) {
   channel_.setTranscript([this](const QString& line) {
@@ -219,21 +247,19 @@ void NetSession::execute(Op& op) {
                                  pop ? QStringLiteral("No POP3 server is set.")
                                      : QStringLiteral("No SMTP server is set."),
                                  {}});
-      QString host;
-      quint16 port = 0;
-      if (!parseHostPort(op.host, pop ? 110 : 25, &host, &port))
+      ServerAddress server;
+      if (!parseServerAddress(op.host, pop, &server))
         return complete(NetError{MailControl::ErrConnect,
                                  QStringLiteral("\"%1\" is not a server address.").arg(op.host),
                                  {}});
-      const bool implicitTls = pop ? port == 995 : port == 465;
       if (pop) {
-        pop3_.login(host, port, implicitTls, op.user, op.password, [this] {
+        pop3_.login(server.host, server.port, server.implicitTls, op.user, op.password, [this] {
           connected_ = 1;
           control_->message_count_ = pop3_.messageCount();
           complete(std::nullopt);
         });
       } else {
-        smtp_.open(host, port, implicitTls, op.user, op.password, [this] {
+        smtp_.open(server.host, server.port, server.implicitTls, op.user, op.password, [this] {
           connected_ = 0;
           complete(std::nullopt);
         });

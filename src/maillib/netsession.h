@@ -21,6 +21,16 @@ namespace maillib {
 // server address.
 bool parseHostPort(const QString& text, quint16 defaultPort, QString* host, quint16* port);
 
+// A server setting: the address, optionally led by "pop3://", "pop3s://",
+// "smtp://" or "smtps://" to choose TLS from the start on any port. Without
+// one, TLS from the start is used on 995 (POP3) and 465 (SMTP).
+struct ServerAddress {
+  QString host;
+  quint16 port = 0;
+  bool implicitTls = false;
+};
+bool parseServerAddress(const QString& text, bool pop3, ServerAddress* out);
+
 class NetSession : public QObject {
   Q_OBJECT
  public:

@@ -78,6 +78,24 @@ void Pop3Test::hostAndPortText() {
   QCOMPARE(port, quint16(2525));
   for (const char* bad : {"host:", "host:0", "host:70000", "host:x", "", "a b", "[::1", "[::1]x"})
     QVERIFY2(!maillib::parseHostPort(QString::fromLatin1(bad), 25, &host, &port), bad);
+
+  // TLS from the start: the well-known ports, or asked for by name.
+  maillib::ServerAddress a;
+  QVERIFY(maillib::parseServerAddress(QStringLiteral("mail.example.org:995"), true, &a));
+  QVERIFY(a.implicitTls);
+  QVERIFY(maillib::parseServerAddress(QStringLiteral("mail.example.org"), true, &a));
+  QVERIFY(!a.implicitTls);
+  QCOMPARE(a.port, quint16(110));
+  QVERIFY(maillib::parseServerAddress(QStringLiteral("pop3s://mail.example.org"), true, &a));
+  QVERIFY(a.implicitTls);
+  QCOMPARE(a.port, quint16(995));
+  QVERIFY(maillib::parseServerAddress(QStringLiteral("smtps://127.0.0.1:2465"), false, &a));
+  QVERIFY(a.implicitTls);
+  QCOMPARE(a.port, quint16(2465));
+  QVERIFY(maillib::parseServerAddress(QStringLiteral("smtp.example.org:465"), false, &a));
+  QVERIFY(a.implicitTls);
+  QVERIFY(!maillib::parseServerAddress(QStringLiteral("smtps://x"), true, &a));
+  QVERIFY(!maillib::parseServerAddress(QStringLiteral("http://x"), false, &a));
 }
 
 void Pop3Test::connectReadsCountAndSizesOnce() {
