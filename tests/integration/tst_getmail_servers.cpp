@@ -1,0 +1,220 @@
+// The get-mail session and the Message Delete Service window against a real
+// Dovecot: files in the in-box, host delete on and off, empty mailboxes,
+// wrong passwords and a vanished in-box, in blocking and asynchronous mode.
+#include "maillib/netsession.h"
+#include "retrieval/testform.h"
+#include "support/getmailfixture.h"
+#include "support/mailservers.h"
+
+#include <QTest>
+
+namespace {
+
+QByteArray crlf(QByteArray lf) {
+  lf.replace("\r\n", "\n");
+  lf.replace("\n", "\r\n");
+  return lf;
+}
+
+QByteArray sample(int i) {
+  return "From: Sender " + QByteArray::number(i) + " <s" + QByteArray::number(i) +
+         "@example.org>\nTo: demo@example.test\nSubject: message " + QByteArray::number(i) +
+         "\nDate: Sun, 6 Dec 2026 10:00:00 +0000\n\nBody of message " + QByteArray::number(i) +
+         "\n.dotted line\n" + QByteArray(3000 * i, 'x') + "\n";
+}
+
+}  // namespace
+
+class GetMailServersTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void initTestCase();
+  void init();
+  void threeMessagesFillTheInbox_data();
+  void threeMessagesFillTheInbox();
+  void noMailWaiting_data();
+  void noMailWaiting();
+  void getMailWhileConnecting();
+  void wrongPasswordThenTryAgain();
+  void inboxGoneKeepsMailOnServer_data();
+  void inboxGoneKeepsMailOnServer();
+  void deleteWindowListsAndDeletes();
+  void deleteWindowOnEmptyMailbox();
+
+ private:
+  std::unique_ptr<GetMailFixture> fixture(const QString& password = MailServers::password()) {
+    return std::make_unique<GetMailFixture>(servers_.pop3Host(), MailServers::user(), password);
+  }
+  MailServers servers_{false};
+};
+
+void GetMailServersTest::initTestCase() {
+  START_MAIL_SERVERS(servers_);
+  qputenv("TOVELMAIL_CA_FILE", servers_.caFile().toLocal8Bit());
+  maillib::NetSession::setDefaultTimeout(20000);
+}
+
+void GetMailServersTest::init() { servers_.clearMailbox(); }
+
+void GetMailServersTest::threeMessagesFillTheInbox_data() {
+  QTest::addColumn<bool>("blocking");
+  QTest::addColumn<bool>("hostDelete");
+  QTest::newRow("asynchronous, keep on server") << false << false;
+  QTest::newRow("asynchronous, host delete") << false << true;
+  QTest::newRow("blocking, keep on server") << true << false;
+  QTest::newRow("blocking, host delete") << true << true;
+}
+
+void GetMailServersTest::threeMessagesFillTheInbox() {
+  QFETCH(bool, blocking);
+  QFETCH(bool, hostDelete);
+  for (int i = 1; i <= 3; ++i)
+    servers_.deliver(sample(i));
+  auto f = fixture();
+  f->setBlocking(blocking);
+  f->setHostDelete(hostDelete);
+  // Another folder is on display while the mail comes in.
+  const auto sent = f->form->listFolders->findItems(QStringLiteral("Sent"), Qt::MatchFixedString);
+  QVERIFY(!sent.isEmpty());
+  f->form->listFolders->setCurrentItem(sent.first());
+  mailStore().current_folder = QStringLiteral("Sent");
+
+  QVERIFY(f->getMail());
+  QCOMPARE(f->prompter->messages, QStringList());
+  QCOMPARE(f->inboxNames(), QStringList({"00000002.msg", "00000003.msg", "00000004.msg"}));
+  for (int i = 1; i <= 3; ++i)
+    QCOMPARE(f->inboxFile(QStringLiteral("0000000%1.msg").arg(i + 1)), crlf(sample(i)));
+  QCOMPARE(servers_.messageCount(), hostDelete ? 0 : 3);
+  QVERIFY(!f->form->mnuDelMsgSvr->isEnabled());
+
+  // What stayed on the server comes again, under the next numbers.
+  QVERIFY(f->getMail());
+  QCOMPARE(f->inboxNames().size(), hostDelete ? 3 : 6);
+  if (!hostDelete)
+    QCOMPARE(f->inboxFile(QStringLiteral("00000007.msg")), crlf(sample(3)));
+}
+
+void GetMailServersTest::noMailWaiting_data() {
+  QTest::addColumn<bool>("blocking");
+  QTest::newRow("asynchronous") << false;
+  QTest::newRow("blocking") << true;
+}
+
+void GetMailServersTest::noMailWaiting() {
+  QFETCH(bool, blocking);
+  auto f = fixture();
+  f->setBlocking(blocking);
+  QVERIFY(f->getMail());
+  QCOMPARE(f->prompter->messages, QStringList({"No mail waiting"}));
+  QVERIFY(f->inboxNames().isEmpty());
+  // And the next GetMail starts a fresh session, not "Try again Please".
+  servers_.deliver(sample(1));
+  QVERIFY(f->getMail());
+  QCOMPARE(f->prompter->messages.size(), 1);
+  QCOMPARE(f->inboxNames(), QStringList({"00000002.msg"}));
+}
+
+void GetMailServersTest::getMailWhileConnecting() {
+  servers_.deliver(sample(1));
+  auto f = fixture();
+  f->form->cmdGetMail_Click();
+  QCOMPARE(f->form->mail_state, 7);
+  f->form->cmdGetMail_Click();
+  QCOMPARE(f->prompter->messages, QStringList({"Try again Please"}));
+  QCOMPARE(f->form->mail_state, 0);
+  QTest::qWait(500);
+  QCOMPARE(f->prompter->messages.size(), 1);
+  QVERIFY(f->inboxNames().isEmpty());
+  QVERIFY(f->getMail());
+  QCOMPARE(f->inboxNames(), QStringList({"00000002.msg"}));
+  QCOMPARE(f->prompter->messages.size(), 1);
+}
+
+void GetMailServersTest::wrongPasswordThenTryAgain() {
+  servers_.deliver(sample(1));
+  auto f = fixture(QStringLiteral("wrong password"));
+  QVERIFY(f->getMail());
+  QCOMPARE(f->prompter->messages.size(), 1);
+  const QString shown = f->prompter->messages.first();
+  QVERIFY2(shown.startsWith(QStringLiteral("AsyncError: The POP3 server")), qPrintable(shown));
+  QVERIFY2(shown.endsWith(QStringLiteral("( 20202)")), qPrintable(shown));
+  QVERIFY(shown.contains(QStringLiteral("Authentication failed")));
+  // No restart needed: the right password works at once.
+  settings().pop_password = MailServers::password();
+  QVERIFY(f->getMail());
+  QCOMPARE(f->prompter->messages.size(), 1);
+  QCOMPARE(f->inboxNames(), QStringList({"00000002.msg"}));
+}
+
+void GetMailServersTest::inboxGoneKeepsMailOnServer_data() { noMailWaiting_data(); }
+
+void GetMailServersTest::inboxGoneKeepsMailOnServer() {
+  QFETCH(bool, blocking);
+  servers_.deliver(sample(1));
+  servers_.deliver(sample(2));
+  auto f = fixture();
+  f->setBlocking(blocking);
+  f->setHostDelete(true);
+  QVERIFY(QDir(f->root->path(QStringLiteral("Inbox"))).removeRecursively());
+  QVERIFY(f->getMail());
+  QCOMPARE(f->prompter->messages.size(), 1);
+  QVERIFY(f->prompter->messages.first().startsWith(QStringLiteral("AsyncError: ")));
+  QCOMPARE(servers_.messageCount(), 2);
+  // With the folder back, the same messages arrive.
+  QVERIFY(QDir().mkpath(f->root->path(QStringLiteral("Inbox"))));
+  QVERIFY(f->getMail());
+  QCOMPARE(f->inboxNames().size(), 2);
+  QCOMPARE(servers_.messageCount(), 0);
+}
+
+void GetMailServersTest::deleteWindowListsAndDeletes() {
+  for (int i = 1; i <= 3; ++i)
+    servers_.deliver(sample(i));
+  auto f = fixture();
+  f->form->mnuDelMsgSvr_Click();
+  testform* w = f->form->deleteService;
+  QVERIFY(w && w->isVisible());
+  QCOMPARE(w->windowTitle(), QStringLiteral("Message Delete Service"));
+  QCOMPARE(w->connect->text(), QStringLiteral("Read Message Sizes"));
+  QVERIFY(!w->discon->isEnabled());
+  QVERIFY(!w->delmsg->isEnabled());
+
+  QTest::mouseClick(w->connect, Qt::LeftButton);
+  QVERIFY(!w->connect->isEnabled());
+  QVERIFY(w->discon->isEnabled());
+  QTRY_COMPARE_WITH_TIMEOUT(f->prompter->messages, QStringList({"3 Messages"}), 20000);
+  QCOMPARE(w->msglist1->count(), 3);
+  for (int i = 1; i <= 3; ++i)
+    QCOMPARE(w->msglist1->itemText(i - 1),
+             QStringLiteral("Mail %1 Size %2").arg(i).arg(crlf(sample(i)).size()));
+  QVERIFY(w->delmsg->isEnabled());
+
+  w->msglist1->setCurrentIndex(1);
+  QTest::mouseClick(w->delmsg, Qt::LeftButton);
+  QTRY_COMPARE(f->prompter->messages.size(), 2);
+  QCOMPARE(f->prompter->messages.last(), QStringLiteral("Deleted"));
+  QTest::mouseClick(w->delmsg, Qt::LeftButton);
+  QCOMPARE(f->prompter->messages.last(), QStringLiteral("Already deleted"));
+  QCOMPARE(w->msglist1->count(), 3);  // the line stays; numbers keep their meaning
+
+  QTest::mouseClick(w->discon, Qt::LeftButton);
+  QCOMPARE(w->msglist1->count(), 0);
+  QVERIFY(w->connect->isEnabled());
+  QTRY_COMPARE(f->prompter->messages.last(), QStringLiteral("Disconnected"));
+  const QList<QByteArray> left = servers_.messages();
+  QCOMPARE(left.size(), 2);
+  QCOMPARE(left[0], sample(1));
+  QCOMPARE(left[1], sample(3));
+}
+
+void GetMailServersTest::deleteWindowOnEmptyMailbox() {
+  auto f = fixture();
+  f->form->mnuDelMsgSvr_Click();
+  testform* w = f->form->deleteService;
+  QTest::mouseClick(w->connect, Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(f->prompter->messages, QStringList({"0 Messages"}), 20000);
+  QCOMPARE(w->msglist1->count(), 0);
+}
+
+QTEST_MAIN(GetMailServersTest)
+#include "tst_getmail_servers.moc"

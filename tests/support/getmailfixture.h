@@ -1,0 +1,65 @@
+#pragma once
+// A main window on a throw-away mailbox, its POP3 settings pointed at a test
+// server, for driving the get-mail session and the delete window.
+#include "settings/settingsstore.h"
+#include "shell/mailform.h"
+#include "store/mailstore.h"
+#include "support/scriptedprompter.h"
+#include "support/testroot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <memory>
+
+struct GetMailFixture {
+  GetMailFixture(const QString& popHost, const QString& user, const QString& password) {
+    root = std::make_unique<TestRoot>();
+    resetProgramState(*root);
+    prompter = std::make_unique<ScriptedPrompter>();
+    TovelSettings s;
+    s.user_email = QStringLiteral("me@example.org");
+    s.user_name = QStringLiteral("Me");
+    s.pop_host = popHost;
+    s.pop_user = user;
+    s.pop_password = password;
+    s.smtp_host = QStringLiteral("127.0.0.1:25");
+    storeSettings(settingsBackend(), kSettingNames, s);
+    form = std::make_unique<MailForm>();
+    form->Form_Load(false);
+    form->chkHostDelete->setChecked(false);
+    form->mnuHostDelete->setChecked(false);
+  }
+  ~GetMailFixture() {
+    form.reset();
+    prompter.reset();
+    root.reset();
+  }
+
+  void setBlocking(bool on) {
+    form->chkBlocking->setChecked(on);
+    form->chkBlocking_Click();
+  }
+  void setHostDelete(bool on) { form->chkHostDelete->setChecked(on); }
+
+  // Runs one GetMail and waits for the session to be over.
+  bool getMail(int ms = 30000) {
+    form->cmdGetMail_Click();
+    return QTest::qWaitFor(
+        [&] { return form->mail_state == 0 && !form->Timer1->isActive() && form->cmdGetMail->isEnabled(); },
+        ms);
+  }
+
+  QStringList inboxNames() const {
+    QStringList names = QDir(root->path(QStringLiteral("Inbox"))).entryList(QDir::Files, QDir::Name);
+    return names;
+  }
+  QByteArray inboxFile(const QString& name) const {
+    QFile f(root->path(QStringLiteral("Inbox/") + name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  std::unique_ptr<TestRoot> root;
+  std::unique_ptr<ScriptedPrompter> prompter;
+  std::unique_ptr<MailForm> form;
+};
