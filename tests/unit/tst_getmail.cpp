@@ -1,0 +1,123 @@
+// The get-mail session on faults no real server makes on demand (a cut in
+// the middle of a message, a server gone silent), and the session's controls:
+// progress label, host-delete warning, blocking and trace switches.
+#include "maillib/netsession.h"
+#include "support/getmailfixture.h"
+#include "support/scriptedpeer.h"
+
+#include <QTest>
+
+class GetMailTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void init() { maillib::NetSession::setDefaultTimeout(5000); }
+  void cutMessageIsNeitherStoredNorDeleted_data();
+  void cutMessageIsNeitherStoredNorDeleted();
+  void silentServerEndsTheSession();
+  void progressLabel();
+  void hostDeleteMenuWarnsAndTicksBoth();
+  void blockingAndTraceSwitches();
+};
+
+void GetMailTest::cutMessageIsNeitherStoredNorDeleted_data() {
+  QTest::addColumn<bool>("blocking");
+  QTest::newRow("asynchronous") << false;
+  QTest::newRow("blocking") << true;
+}
+
+void GetMailTest::cutMessageIsNeitherStoredNorDeleted() {
+  QFETCH(bool, blocking);
+  const QByteArray first = "Subject: one\r\n\r\nfirst\r\n";
+  const QByteArray second = "Subject: two\r\n\r\n" + QByteArray(30000, 'z') + "\r\n";
+  ScriptedPeer peer;
+  peer.servePop3({first, second, "Subject: three\r\n\r\nthird\r\n"});
+  peer.cutRetr(2, 10000);
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.setBlocking(blocking);
+  f.setHostDelete(true);
+  QVERIFY(f.getMail());
+
+  QCOMPARE(f.inboxNames(), QStringList({"00000002.msg"}));  // no half file, no temporary file
+  QCOMPARE(f.inboxFile(QStringLiteral("00000002.msg")), first);
+  QVERIFY(peer.commands.contains("DELE 1"));
+  QVERIFY(!peer.commands.contains("DELE 2"));
+  QVERIFY(!peer.commands.contains("RETR 3"));
+  QCOMPARE(f.prompter->messages.size(), 1);
+  QVERIFY(f.prompter->messages.first().endsWith(QStringLiteral("( 20200)")));
+  QVERIFY(f.form->cmdGetMail->isEnabled());
+  QCOMPARE(f.form->mail_state, 0);
+}
+
+void GetMailTest::silentServerEndsTheSession() {
+  maillib::NetSession::setDefaultTimeout(300);
+  ScriptedPeer peer;
+  peer.servePop3({"Subject: one\r\n\r\nfirst\r\n", "Subject: two\r\n\r\nsecond\r\n"});
+  peer.on("RETR 2", {}, ScriptedPeer::Silence);
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  QVERIFY(f.getMail(5000));
+  QCOMPARE(f.inboxNames(), QStringList({"00000002.msg"}));
+  QCOMPARE(f.prompter->messages.size(), 1);
+  QVERIFY(f.prompter->messages.first().endsWith(QStringLiteral("( 20204)")));
+  // Ready for another try right away.
+  peer.on("RETR 2", "+OK\r\nSubject: two\r\n\r\nsecond\r\n.\r\n");
+  QVERIFY(f.getMail(5000));
+  QCOMPARE(f.inboxNames().size(), 3);
+}
+
+void GetMailTest::progressLabel() {
+  ScriptedPeer peer;
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.form->Mail1_Progress(512, 2048);
+  QCOMPARE(f.form->lblPercentage->text(), QStringLiteral("25%"));
+  f.form->Mail1_Progress(2047, 2048);
+  QCOMPARE(f.form->lblPercentage->text(), QStringLiteral("99%"));
+  f.form->Mail1_Progress(12, 0);
+  QCOMPARE(f.form->lblPercentage->text(), QStringLiteral("0"));
+  // A real transfer ends at 100%.
+  peer.servePop3({"Subject: x\r\n\r\n" + QByteArray(50000, 'p') + "\r\n"});
+  QVERIFY(f.getMail(5000));
+  QCOMPARE(f.form->lblPercentage->text(), QStringLiteral("100%"));
+}
+
+void GetMailTest::hostDeleteMenuWarnsAndTicksBoth() {
+  ScriptedPeer peer;
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.form->mnuHostDelete_Click();
+  QCOMPARE(f.prompter->messages,
+           QStringList({"Messages will be deleted after they are read from the host."}));
+  QVERIFY(f.form->chkHostDelete->isChecked());
+  QVERIFY(f.form->mnuHostDelete->isChecked());
+  f.form->mnuHostDelete_Click();
+  QVERIFY(!f.form->chkHostDelete->isChecked());
+  QVERIFY(!f.form->mnuHostDelete->isChecked());
+  QCOMPARE(f.prompter->messages.size(), 1);
+  // Clicking the check box itself warns when it becomes ticked.
+  QTest::mouseClick(f.form->chkHostDelete, Qt::LeftButton);
+  QCOMPARE(f.prompter->messages.size(), 2);
+  QTest::mouseClick(f.form->chkHostDelete, Qt::LeftButton);
+  QCOMPARE(f.prompter->messages.size(), 2);
+}
+
+void GetMailTest::blockingAndTraceSwitches() {
+  ScriptedPeer peer;
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.form->chkBlocking->setChecked(true);
+  f.form->mnuBlocking_Click();
+  QVERIFY(f.form->Mail1->Blocking());
+  QVERIFY(f.form->mnuBlocking->isChecked());
+  QVERIFY(f.form->chkBlocking->isChecked());
+  f.form->chkBlocking->setChecked(false);
+  f.form->mnuBlocking_Click();
+  QVERIFY(!f.form->Mail1->Blocking());
+  QVERIFY(!f.form->mnuBlocking->isChecked());
+  QTest::mouseClick(f.form->chkBlocking, Qt::LeftButton);
+  QVERIFY(f.form->Mail1->Blocking());
+
+  QTest::mouseClick(f.form->chkTrace, Qt::LeftButton);
+  QCOMPARE(f.form->Mail1->DebugMode(), 1);
+  QTest::mouseClick(f.form->chkTrace, Qt::LeftButton);
+  QCOMPARE(f.form->Mail1->DebugMode(), 0);
+}
+
+QTEST_MAIN(GetMailTest)
+#include "tst_getmail.moc"
