@@ -1,0 +1,210 @@
+// The SMTP side: the DATA block, recipient lists, and a session against a
+// scripted server for greetings, login methods, size limits and refusals.
+#include "maillib/linechannel.h"
+#include "maillib/mailcontrol.h"
+#include "maillib/netsession.h"
+#include "maillib/smtpclient.h"
+#include "support/scriptedpeer.h"
+
+#include <QMessageAuthenticationCode>
+#include <QSignalSpy>
+#include <QTest>
+
+using maillib::smtpDataBlock;
+using maillib::splitAddressList;
+
+namespace {
+
+void serveSmtp(ScriptedPeer& peer, const QByteArray& ehlo) {
+  peer.greeting = "220 scripted ESMTP\r\n";
+  peer.unknownReply = "500 5.5.1 unknown\r\n";
+  peer.on("EHLO", ehlo);
+  peer.on("MAIL FROM", "250 2.1.0 Ok\r\n");
+  peer.on("RCPT TO", "250 2.1.5 Ok\r\n");
+  peer.onData("DATA", "354 go ahead\r\n", "250 2.0.0 queued\r\n");
+  peer.on("RSET", "250 Ok\r\n");
+  peer.on("QUIT", "221 bye\r\n", ScriptedPeer::Close);
+}
+
+struct Session {
+  explicit Session(ScriptedPeer& peer, const QString& user = {}, const QString& password = {})
+      : smtp(&channel) {
+    smtp.setFailureHandler([this](const maillib::NetError& e) { errors << e; });
+    smtp.open(QStringLiteral("127.0.0.1"), peer.port(), false, user, password, [this] { opened = true; });
+    (void)QTest::qWaitFor([this] { return opened || !errors.isEmpty(); }, 5000);
+  }
+  bool send(const QStringList& rcpts, const QByteArray& message) {
+    bool sent = false;
+    const auto before = errors.size();
+    smtp.send(QStringLiteral("me@example.org"), rcpts, message, [&] { sent = true; });
+    (void)QTest::qWaitFor([&] { return sent || errors.size() > before; }, 5000);
+    return sent;
+  }
+  maillib::LineChannel channel;
+  maillib::SmtpClient smtp;
+  QList<maillib::NetError> errors;
+  bool opened = false;
+};
+
+}  // namespace
+
+class SmtpTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void init() { maillib::NetSession::setDefaultTimeout(5000); }
+  void dataBlockStuffsDotsAndEndsLines();
+  void recipientListsWithNamesAndSeparators();
+  void sendsWhatTheServerExpects();
+  void oldServerGetsHelo();
+  void loginMethods_data();
+  void loginMethods();
+  void tooLargeStopsBeforeMail();
+  void oneRefusedRecipientSendsNothing();
+  void controlReportsProgressAndDone();
+};
+
+void SmtpTest::dataBlockStuffsDotsAndEndsLines() {
+  QCOMPARE(smtpDataBlock("a\r\n.b\r\n.\r\nc"), QByteArray("a\r\n..b\r\n..\r\nc\r\n.\r\n"));
+  QCOMPARE(smtpDataBlock("lf\nonly\n"), QByteArray("lf\r\nonly\r\n.\r\n"));
+  QCOMPARE(smtpDataBlock(".first\n"), QByteArray("..first\r\n.\r\n"));
+  QCOMPARE(smtpDataBlock("bare\rcr"), QByteArray("bare\r\ncr\r\n.\r\n"));
+  QCOMPARE(smtpDataBlock("mid.dot\r\n"), QByteArray("mid.dot\r\n.\r\n"));
+  QCOMPARE(smtpDataBlock(""), QByteArray(".\r\n"));
+}
+
+void SmtpTest::recipientListsWithNamesAndSeparators() {
+  QCOMPARE(splitAddressList(QStringLiteral("a@x.org, b@y.org;c@z.org")),
+           QStringList({"a@x.org", "b@y.org", "c@z.org"}));
+  QCOMPARE(splitAddressList(QStringLiteral("\"Perera, Nimal\" <nimal@x.lk>; Kamala <k@y.lk>")),
+           QStringList({"nimal@x.lk", "k@y.lk"}));
+  QCOMPARE(splitAddressList(QStringLiteral("<odd,one@x.org>")), QStringList({"odd,one@x.org"}));
+  QCOMPARE(splitAddressList(QStringLiteral(" , ;; ")), QStringList());
+  QCOMPARE(splitAddressList(QStringLiteral("joe@x.org (Joe)")), QStringList({"joe@x.org"}));
+  QCOMPARE(maillib::bareAddress(QStringLiteral("\"Me\"<me@example.org>")), QStringLiteral("me@example.org"));
+}
+
+void SmtpTest::sendsWhatTheServerExpects() {
+  ScriptedPeer peer;
+  serveSmtp(peer, "250-scripted\r\n250-SIZE 100000\r\n250 8BITMIME\r\n");
+  Session s(peer);
+  QVERIFY(s.opened);
+  const QByteArray message = "Subject: caf\xc3\xa9\n\n.dot\nend\n";
+  QVERIFY(s.send({"a@x.org", "b@y.org"}, message));
+  QCOMPARE(peer.dataBlocks, QList<QByteArray>({"Subject: caf\xc3\xa9\r\n\r\n..dot\r\nend\r\n"}));
+  QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org> SIZE=" +
+                                 QByteArray::number(smtpDataBlock(message).size()) + " BODY=8BITMIME"));
+  QVERIFY(peer.commands.contains("RCPT TO:<a@x.org>"));
+  QVERIFY(peer.commands.contains("RCPT TO:<b@y.org>"));
+}
+
+void SmtpTest::oldServerGetsHelo() {
+  ScriptedPeer peer;
+  serveSmtp(peer, "502 not here\r\n");
+  peer.on("HELO", "250 hello\r\n");
+  Session s(peer, QStringLiteral("u"), QStringLiteral("p"));
+  QVERIFY(s.opened);
+  QVERIFY(s.send({"a@x.org"}, "x\r\n"));
+  // No extensions known: no SIZE parameter, no AUTH.
+  QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org>"));
+  for (const QByteArray& c : peer.commands)
+    QVERIFY(!c.startsWith("AUTH"));
+}
+
+void SmtpTest::loginMethods_data() {
+  QTest::addColumn<QByteArray>("offered");
+  QTest::addColumn<QByteArray>("used");
+  QTest::newRow("plain") << QByteArray("PLAIN LOGIN") << QByteArray("AUTH PLAIN");
+  QTest::newRow("login") << QByteArray("LOGIN") << QByteArray("AUTH LOGIN");
+  QTest::newRow("cram-md5 without TLS") << QByteArray("PLAIN CRAM-MD5") << QByteArray("AUTH CRAM-MD5");
+}
+
+void SmtpTest::loginMethods() {
+  QFETCH(QByteArray, offered);
+  QFETCH(QByteArray, used);
+  ScriptedPeer peer;
+  serveSmtp(peer, "250-scripted\r\n250 AUTH " + offered + "\r\n");
+  const QByteArray challenge = "<1896.697170952@scripted>";
+  peer.on("AUTH PLAIN", "235 ok\r\n");
+  peer.on("AUTH LOGIN", "334 VXNlcm5hbWU6\r\n");
+  peer.on("dXNlcg==", "334 UGFzc3dvcmQ6\r\n");  // "user"
+  peer.on("cGFzcw==", "235 ok\r\n");            // "pass"
+  peer.on("AUTH CRAM-MD5", "334 " + challenge.toBase64() + "\r\n");
+  const QByteArray digest =
+      QMessageAuthenticationCode::hash(challenge, "pass", QCryptographicHash::Md5).toHex();
+  peer.on(QByteArray("user " + digest).toBase64(), "235 ok\r\n");
+  Session s(peer, QStringLiteral("user"), QStringLiteral("pass"));
+  QVERIFY2(s.opened, s.errors.isEmpty() ? "" : qPrintable(s.errors.first().text()));
+  bool found = false;
+  for (const QByteArray& c : peer.commands)
+    found = found || c.startsWith(used);
+  QVERIFY(found);
+  if (used == "AUTH PLAIN")
+    QVERIFY(peer.commands.contains("AUTH PLAIN " + QByteArray("\0user\0pass", 10).toBase64()));
+
+  // A refused login is an authentication error with the server's words.
+  ScriptedPeer refusing;
+  serveSmtp(refusing, "250-scripted\r\n250 AUTH " + offered + "\r\n");
+  refusing.on("AUTH", "535 5.7.8 Error: authentication failed\r\n");
+  Session bad(refusing, QStringLiteral("user"), QStringLiteral("pass"));
+  QVERIFY(!bad.opened);
+  QCOMPARE(bad.errors.size(), 1);
+  QCOMPARE(bad.errors.first().code, int(MailControl::ErrAuth));
+  QVERIFY(bad.errors.first().serverText.contains(QStringLiteral("535 5.7.8")));
+}
+
+void SmtpTest::tooLargeStopsBeforeMail() {
+  ScriptedPeer peer;
+  serveSmtp(peer, "250-scripted\r\n250 SIZE 1000\r\n");
+  Session s(peer);
+  QVERIFY(!s.send({"a@x.org"}, QByteArray(2000, 'x')));
+  QCOMPARE(s.errors.first().code, int(MailControl::ErrTooLarge));
+  for (const QByteArray& c : peer.commands)
+    QVERIFY(!c.startsWith("MAIL") && !c.startsWith("DATA"));
+  QVERIFY(s.send({"a@x.org"}, "small\r\n"));  // the session goes on
+}
+
+void SmtpTest::oneRefusedRecipientSendsNothing() {
+  ScriptedPeer peer;
+  serveSmtp(peer, "250 scripted\r\n");
+  peer.on("RCPT TO:<nobody", "550 5.1.1 no such user\r\n");
+  Session s(peer);
+  QVERIFY(!s.send({"a@x.org", "nobody@x.org", "c@x.org"}, "x\r\n"));
+  QCOMPARE(s.errors.first().code, int(MailControl::ErrServer));
+  QVERIFY(s.errors.first().diagnosis.contains(QStringLiteral("nobody@x.org")));
+  QVERIFY(s.errors.first().serverText.contains(QStringLiteral("no such user")));
+  QTRY_VERIFY(peer.commands.contains("RSET"));
+  QVERIFY(!peer.commands.contains("DATA"));
+  QVERIFY(peer.dataBlocks.isEmpty());
+}
+
+void SmtpTest::controlReportsProgressAndDone() {
+  ScriptedPeer peer;
+  serveSmtp(peer, "250 scripted\r\n");
+  MailControl c;
+  QSignalSpy done(&c, &MailControl::Done);
+  QSignalSpy error(&c, &MailControl::AsyncError);
+  QSignalSpy progress(&c, &MailControl::Progress);
+  c.setProtocol(0);
+  c.setHost(peer.host());
+  c.setSender(QStringLiteral("\"Me\"<me@example.org>"));
+  const QByteArray raw = "From: me@example.org\r\nTo: A <a@x.org>\r\nCc: b@y.org; c@z.org\r\n"
+                         "Bcc: hidden@w.org\r\nSubject: s\r\n\r\n" + QByteArray(300000, 'b') + "\r\n";
+  QVERIFY(c.loadMessageBytes(raw));
+  c.setActionCode(3);
+  QTRY_COMPARE(done.size(), 1);
+  c.setTransferFlags(64);
+  c.setActionCode(15);
+  QTRY_COMPARE(done.size(), 2);
+  QCOMPARE(error.size(), 0);
+  QVERIFY(!progress.isEmpty());
+  QCOMPARE(progress.last().at(0).toLongLong(), progress.last().at(1).toLongLong());
+  QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org>"));
+  for (const char* r : {"a@x.org", "b@y.org", "c@z.org", "hidden@w.org"})
+    QVERIFY2(peer.commands.contains(QByteArray("RCPT TO:<") + r + ">"), r);
+  QCOMPARE(peer.dataBlocks.size(), 1);
+  QVERIFY(!peer.dataBlocks.first().contains("Bcc"));
+  QVERIFY(peer.dataBlocks.first().contains("hidden") == false);
+}
+
+QTEST_GUILESS_MAIN(SmtpTest)
+#include "tst_smtp.moc"
