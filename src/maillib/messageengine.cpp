@@ -94,7 +94,7 @@ struct Converter {
     if (!w) return {};
     GMimeStream* s = g_mime_data_wrapper_get_stream(w);
     if (!s) return {};
-    if (GMIME_IS_STREAM_MEM(s) && s->super_stream == nullptr) {
+    if (GMIME_IS_STREAM_MEM(s)) {
       // A substream of the loaded bytes: its bounds are offsets into them.
       GByteArray* a = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(s));
       if (a && reinterpret_cast<const char*>(a->data) == raw.constData())
@@ -632,6 +632,7 @@ MessageEngine::Content MessageEngine::content() {
     enc = codec::Encoding::BinHex;
   codec::Decoded d = codec::decode(enc, s->body);
   c.bytes = d.data;
+  c.owner = d.owner;
   c.problem = d.problem;
   c.charset = mimetext::parameter(mimetext::unfold(fields->params()), "charset");
   return c;

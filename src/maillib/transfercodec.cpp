@@ -2,6 +2,8 @@
 
 #include <gmime/gmime.h>
 
+#include <array>
+
 #include "maillib/binhex.h"
 #include "maillib/gmimeinit.h"
 #include "maillib/gmimeref.h"
@@ -130,17 +132,31 @@ Decoded decode(Encoding encoding, const QByteArray& body) {
                                : GMIME_CONTENT_ENCODING_UUENCODE;
   BorrowedBytes source(body);
   GRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(source.stream(), e));
-  GRef<GMimeStream> sink(g_mime_stream_mem_new());
+  // The decoded bytes are written into one buffer sized up front and handed
+  // out without a further copy.
+  const guint estimate = guint(std::min<qsizetype>(
+      encoding == Encoding::Base64 ? body.size() / 4 * 3 + 4 : body.size() + 16, G_MAXUINT / 2));
+  std::shared_ptr<GByteArray> buffer(g_byte_array_sized_new(estimate),
+                                     [](GByteArray* a) { g_byte_array_free(a, TRUE); });
+  GRef<GMimeStream> sink(g_mime_stream_mem_new_with_byte_array(buffer.get()));
+  g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(sink.get()), FALSE);
   if (g_mime_data_wrapper_write_to_stream(wrapper.get(), sink.get()) < 0)
     result.problem = QStringLiteral("the part could not be decoded");
-  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
-  if (bytes && bytes->len) result.data = QByteArray(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  sink.reset();
+  if (buffer->len) {
+    result.data = QByteArray::fromRawData(reinterpret_cast<const char*>(buffer->data), qsizetype(buffer->len));
+    result.owner = buffer;
+  }
 
   if (encoding == Encoding::Base64) {
+    static const auto allowed = [] {
+      std::array<bool, 256> t{};
+      for (const char* p = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n \t"; *p; ++p)
+        t[static_cast<unsigned char>(*p)] = true;
+      return t;
+    }();
     for (char c : body) {
-      const auto u = static_cast<unsigned char>(c);
-      if (!(isalnum(u) || u == '+' || u == '/' || u == '=' || u == '\r' || u == '\n' ||
-            u == ' ' || u == '\t')) {
+      if (!allowed[static_cast<unsigned char>(c)]) {
         result.problem = QStringLiteral("the base64 data is damaged");
         break;
       }

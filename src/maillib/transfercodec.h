@@ -4,6 +4,7 @@
 // Encoding names compare without regard to case.
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 namespace maillib::codec {
 
@@ -21,8 +22,9 @@ QByteArray encode(Encoding encoding, const QByteArray& data, const QByteArray& f
                   bool text = false);
 
 struct Decoded {
-  QByteArray data;
+  QByteArray data;  // may refer to memory held by owner
   QString problem;  // empty when the body decoded cleanly
+  std::shared_ptr<void> owner;
 };
 Decoded decode(Encoding encoding, const QByteArray& body);
 
