@@ -56,8 +56,8 @@ def pieces_for(font_path, text, code, sign_only):
     return parts, pen
 
 
-def build(spec, out_dir):
-    src = spec["source"]
+def build(recipe, out_dir):
+    src = recipe["source"]
     font = fontforge.open(src)
     latin = fontforge.open(LATIN_SOURCE)
     for g in font.glyphs():
@@ -66,10 +66,10 @@ def build(spec, out_dir):
         g.altuni = None
 
     made = []
-    for code in sorted(spec["page"]):
-        piece = spec["page"][code]
+    for code in sorted(recipe["page"]):
+        piece = recipe["page"][code]
         text = chr(code) if piece == layout.LATIN else piece
-        parts, advance = pieces_for(src, text, code, spec["sign_only"])
+        parts, advance = pieces_for(src, text, code, recipe["sign_only"])
         name = "cp%03d" % code
         glyph = font.createChar(code, name)
         glyph.clear()
@@ -102,7 +102,7 @@ def build(spec, out_dir):
     for lookup in list(font.gsub_lookups) + list(font.gpos_lookups):
         font.removeLookup(lookup)
 
-    family = spec["family"]
+    family = recipe["family"]
     source_name = font.familyname
     font.fontname = family
     font.familyname = family
@@ -110,7 +110,7 @@ def build(spec, out_dir):
     font.version = "1.0"
     notice = ("Copyright 2016 Google Inc. All Rights Reserved. "
               "%s is an 8-bit %s display font derived from %s; it is licensed "
-              "under the SIL Open Font License, Version 1.1." % (family, spec["script"], source_name))
+              "under the SIL Open Font License, Version 1.1." % (family, recipe["script"], source_name))
     font.copyright = notice
     names = []
     for lang, key, value in font.sfnt_names:
@@ -127,9 +127,9 @@ def build(spec, out_dir):
     font.appendSFNTName("English (US)", "Version", "Version 1.0")
     font.appendSFNTName("English (US)", "Copyright", notice)
     font.appendSFNTName("English (US)", "Descriptor",
-                        "Character codes 33 to 255 carry %s glyph pieces in visual order." % spec["script"])
+                        "Character codes 33 to 255 carry %s glyph pieces in visual order." % recipe["script"])
     font.os2_vendor = "TOVL"
-    path = os.path.join(out_dir, spec["file"])
+    path = os.path.join(out_dir, recipe["file"])
     font.generate(path, flags=("omit-instructions", "opentype"))
     print("wrote", path, len(made), "codes")
 
@@ -138,8 +138,8 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "assets", "fonts")
     os.makedirs(out_dir, exist_ok=True)
-    for spec in FONTS:
-        build(spec, out_dir)
+    for recipe in FONTS:
+        build(recipe, out_dir)
 
 
 if __name__ == "__main__":
