@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# POP3 fetch benchmark: 1,000 messages of about 10 kB waiting on a private
+# Dovecot (127.0.0.1, STLS), fetched by the mail control in blocking and in
+# asynchronous mode, and by mpop and fetchmail from the same server in the
+# same run. Each tool runs ROUNDS times, alternating; the median counts.
+# Prints each figure as a ratio to the anchors.
+#
+# usage: bench/run_fetch_bench.sh [BUILD_DIR] [MESSAGES] [ROUNDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+count=${2:-1000}
+rounds=${3:-3}
+bench=$build/bin/bench_fetch
+[[ -x $bench ]] || { echo "build $bench first (cmake --build $build --target bench_fetch)" >&2; exit 1; }
+for tool in dovecot mpop fetchmail openssl python3; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
+done
+
+dir=$(mktemp -d /tmp/tovel-fetchbench-XXXXXX)
+chmod 0755 "$dir"
+dovecot_pid=
+cleanup() {
+  [[ -n $dovecot_pid ]] && kill "$dovecot_pid" 2>/dev/null && wait "$dovecot_pid" 2>/dev/null
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+
+read -r pop3 pop3s smtp sub smtps < <(python3 - <<'PY'
+import socket
+socks = [socket.socket() for _ in range(5)]
+for s in socks: s.bind(("127.0.0.1", 0))
+print(*[s.getsockname()[1] for s in socks])
+PY
+)
+user=bench@example.test
+password=Bench-pass1
+bash tests/support/mailservers-setup.sh "$dir/srv" "$pop3" "$pop3s" "$smtp" "$sub" "$smtps" "$user" "$password" >/dev/null
+ca=$dir/srv/tls/ca.pem
+maildir=$dir/srv/mail/example.test/bench
+
+python3 - "$maildir" "$count" <<'PY'
+import os, sys, random
+maildir, count = sys.argv[1], int(sys.argv[2])
+random.seed(7)
+words = "ayubowan vanakkam mail server message letter colombo kandy jaffna galle".split()
+for i in range(1, count + 1):
+    lines = [f"From: Sender {i} <s{i}@example.org>", "To: bench@example.test",
+             f"Subject: benchmark message {i}", "Date: Sun, 6 Dec 2026 10:00:00 +0000",
+             f"Message-ID: <bench{i}@example.org>", ""]
+    size = 0
+    while size < 10000:
+        line = " ".join(random.choice(words) for _ in range(10))
+        if random.random() < 0.05:
+            line = "." + line
+        lines.append(line)
+        size += len(line) + 2
+    name = f"{1700000000 + i}.M{i}P1.bench"
+    with open(os.path.join(maildir, "new", name), "w") as f:
+        f.write("\n".join(lines) + "\n")
+PY
+[[ $(id -u) == 0 ]] && chown -R mail:mail "$dir/srv/mail"
+
+dovecot -F -c "$dir/srv/dovecot/dovecot.conf" &
+dovecot_pid=$!
+for _ in $(seq 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$pop3") 2>/dev/null && break
+  sleep 0.1
+done
+
+now() { date +%s%N; }
+declare -A times
+record() { times[$1]="${times[$1]:-} $2"; }
+
+run_tovel() {  # mode
+  rm -rf "$dir/out"
+  local t0; t0=$(now)
+  TOVELMAIL_CA_FILE=$ca "$bench" "127.0.0.1:$pop3" "$user" "$password" "$1" "$dir/out" >/dev/null
+  local t1; t1=$(now)
+  [[ $(ls "$dir/out" | wc -l) == "$count" ]] || { echo "tovel $1: wrong count" >&2; exit 1; }
+  record "tovel-$1" $(( (t1 - t0) / 1000000 ))
+}
+
+run_mpop() {
+  rm -rf "$dir/mpop" "$dir/uidls"
+  mkdir -p "$dir/mpop"/{new,cur,tmp}
+  local t0; t0=$(now)
+  mpop --host=127.0.0.1 --port="$pop3" --auth=user --user="$user" --passwordeval="echo $password" \
+    --tls=on --tls-starttls=on --tls-trust-file="$ca" --keep=on --only-new=off \
+    --delivery="maildir,$dir/mpop" --uidls-file="$dir/uidls" --quiet >/dev/null
+  local t1; t1=$(now)
+  [[ $(ls "$dir/mpop/new" | wc -l) == "$count" ]] || { echo "mpop: wrong count" >&2; exit 1; }
+  record mpop $(( (t1 - t0) / 1000000 ))
+}
+
+run_fetchmail() {
+  rm -f "$dir/fetchmail.bsmtp"
+  cat >"$dir/fetchmailrc" <<RC
+poll 127.0.0.1 with proto POP3 port $pop3
+  user "$user" there with password "$password"
+  keep fetchall sslcertck sslcertfile "$ca" sslcommonname localhost
+RC
+  chmod 0600 "$dir/fetchmailrc"
+  local t0; t0=$(now)
+  fetchmail -f "$dir/fetchmailrc" --nodetach --silent --idfile "$dir/fetchids" \
+    --pidfile "$dir/fetchmail.pid" --bsmtp "$dir/fetchmail.bsmtp" 2>"$dir/fetchmail.err" || { cat "$dir/fetchmail.err" >&2; }
+  local t1; t1=$(now)
+  local got; got=$(grep -c '^DATA.\?$' "$dir/fetchmail.bsmtp" || true)
+  [[ $got == "$count" ]] || { echo "fetchmail: wrong count ($got)" >&2; head -c 600 "$dir/fetchmail.bsmtp" >&2; cat "$dir/fetchmail.err" >&2; exit 1; }
+  record fetchmail $(( (t1 - t0) / 1000000 ))
+}
+
+for _ in $(seq "$rounds"); do
+  run_mpop
+  run_fetchmail
+  run_tovel blocking
+  run_tovel async
+done
+
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+mpop_ms=$(median "${times[mpop]}")
+fetchmail_ms=$(median "${times[fetchmail]}")
+echo "POP3 fetch of $count messages (~10 kB each) from Dovecot on 127.0.0.1 with STLS, median of $rounds"
+printf '  %-22s %6d ms   (runs:%s)\n' "mpop (anchor)" "$mpop_ms" "${times[mpop]}"
+printf '  %-22s %6d ms   (runs:%s)\n' "fetchmail (anchor)" "$fetchmail_ms" "${times[fetchmail]}"
+for mode in blocking async; do
+  ms=$(median "${times[tovel-$mode]}")
+  printf '  %-22s %6d ms   (runs:%s)  ratio to mpop %.2f, to fetchmail %.2f\n' "tovel $mode" "$ms" \
+    "${times[tovel-$mode]}" "$(echo "$ms / $mpop_ms" | bc -l)" "$(echo "$ms / $fetchmail_ms" | bc -l)"
+done
