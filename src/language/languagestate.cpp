@@ -105,7 +105,10 @@ bool load_translit_table(const QString& path) {
   constexpr qint64 kMaxTableBytes = 4 * 1024 * 1024;
   if (file.size() > kMaxTableBytes)
     return fail();
-  FieldReader reader(file.readAll());
+  QByteArray data = file.readAll();
+  if (data.startsWith("\xEF\xBB\xBF"))  // a byte-order mark some editors add
+    data.remove(0, 3);
+  FieldReader reader(data);
   file.close();
 
   while (!reader.atEnd()) {

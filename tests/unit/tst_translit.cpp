@@ -62,7 +62,7 @@ void TranslitTest::quotesBlanksFractionsAndReplacedRecords() {
   // quoted fields, blanks before fields, records split over lines, negative
   // fractions dropped toward minus infinity, a later record replacing one.
   const QByteArray text =
-      "  \"65\", \"66\" ,  67.9 , 68.2\n"
+      "\xEF\xBB\xBF  \"65\", \"66\" ,  67.9 , 68.2\n"
       "70,1.5,-0.5,\n2\n"
       "65,10,20,30";
   QVERIFY(load_translit_table(writeTable(text)));
