@@ -19,7 +19,7 @@ def describe(text):
     return "; ".join(names)
 
 
-def section(title, page, rows, column, note):
+def section(title, page, rows, column, note, sequences):
     lines = ["## %s" % title, "", note, "",
              "| Code | Key | Shows | Unicode | Typed by |", "|---|---|---|---|---|"]
     typed = {}
@@ -28,6 +28,9 @@ def section(title, page, rows, column, note):
             code = cols[col]
             if code and 33 <= key <= 126:
                 typed.setdefault(code, []).append("`%s`" % chr(key).replace("|", "\\|").replace("`", "\u02cb"))
+    for i, code in enumerate(sequences):
+        if code:
+            typed.setdefault(code, []).append(layout.FUNCTION_KEY_NAMES[i])
     for code in sorted(page):
         piece = page[code]
         text = chr(code) if piece == layout.LATIN else piece
@@ -59,11 +62,13 @@ def main():
     out += section("Nelira98 (nelira98.ttf, Sinhala)", layout.nelira_codepage(), rows, (0,),
                    "The keys 33..126 follow the Wijesekara typewriter layout (SLS 1134): the code "
                    "of a key shows the letter that layout puts on it. \"Typed by\" lists the "
-                   "phonetic (mode 1) keys; in mode 2 every key types its own code.")
+                   "phonetic (mode 1) keys; in mode 2 every key types its own code.",
+                   layout.SINHALA_SEQUENCES)
     out += [""]
     out += section("Velan_nm (velanamv.ttf, Tamil)", layout.velan_codepage(), rows, (2,),
                    "The keys 33..126 carry Tamil by sound (mode 3 types every key's own code); "
-                   "the u and uu forms of each consonant are whole glyphs.")
+                   "the u and uu forms of each consonant are whole glyphs.",
+                   layout.TAMIL_SEQUENCES)
     out += [""]
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w") as f:
