@@ -18,5 +18,11 @@ for i in 1 2 3; do
   nice -n 10 "$build/bin/bench_parse" control "$work/big.msg" "$work/out" | sed 's/^/control /'
   nice -n 10 "$build/bin/bench_parse" gmime "$work/big.msg" "$work/out" | sed 's/^/gmime   /'
 done | tee "$work/parse.txt"
-awk '/^control/ {c[++nc]=$7; cm=$9>cm?$9:cm} /^gmime/ {g[++ng]=$7; gm=$9>gm?$9:gm}
-     END { asort(c); asort(g); printf "median ms control %.1f gmime %.1f ratio %.2f\npeak kB control %d gmime %d ratio %.2f\n", c[2], g[2], c[2]/g[2], cm, gm, cm/gm }' "$work/parse.txt"
+median() { sort -n | sed -n 2p; }
+ct=$(awk '/^control/ {print $7}' "$work/parse.txt" | median)
+gt=$(awk '/^gmime/ {print $7}' "$work/parse.txt" | median)
+cm=$(awk '/^control/ {print $9}' "$work/parse.txt" | sort -n | tail -1)
+gm=$(awk '/^gmime/ {print $9}' "$work/parse.txt" | sort -n | tail -1)
+awk -v ct="$ct" -v gt="$gt" -v cm="$cm" -v gm="$gm" 'BEGIN {
+  printf "median ms: control %.1f gmime %.1f ratio %.2f\n", ct, gt, ct / gt
+  printf "peak kB:   control %d gmime %d ratio %.2f\n", cm, gm, cm / gm }'

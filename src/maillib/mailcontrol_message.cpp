@@ -369,7 +369,12 @@ void MailControl::opWriteFile() {
   engine_->completeHeaders(message_number_, sender_);
   // An existing file is never replaced: a message already stored there
   // would be lost.
-  const store::WriteResult r = store::writeFileSafely(message_file_, engine_->serialize(false), false);
+  const QByteArray bytes = engine_->serialize(false);
+  if (!engine_->isComplete()) {
+    reportError(ErrFile, engine_->takeParseProblem());
+    return;
+  }
+  const store::WriteResult r = store::writeFileSafely(message_file_, bytes, false);
   if (!r.ok) reportError(ErrFile, r.error);
 }
 

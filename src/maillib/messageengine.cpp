@@ -310,6 +310,8 @@ void MessageEngine::clear() {
   root_ = std::make_unique<Entity>();
   root_->isMessage = true;
   raw_.clear();
+  pendingFile_.clear();
+  incomplete_ = false;
   hasRaw_ = false;
   modified_ = false;
   parsed_ = true;
@@ -346,6 +348,28 @@ MessageEngine::LoadResult MessageEngine::loadFile(const QString& path, QString* 
     if (problem) *problem = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
     return LoadResult::FileError;
   }
+  // Listing a folder only needs the header block: of a large file, read
+  // the head first and the rest when the body is used.
+  constexpr qint64 kLazyAbove = 16 * 1024;
+  constexpr qint64 kHead = 16 * 1024;
+  if (file.size() > kLazyAbove) {
+    const QByteArray head = file.read(kHead);
+    qsizetype bodyStart = 0;
+    const QList<Header> headers = parseHeaderBlock(head, 0, &bodyStart);
+    const bool blockEnds = bodyStart > 0 && bodyStart < head.size() &&
+                           (head[bodyStart - 1] == '\n') &&
+                           (head.mid(bodyStart - 2, 2) == "\n\n" || head.mid(bodyStart - 3, 3) == "\n\r\n");
+    if (!headers.isEmpty() && blockEnds) {
+      raw_ = head;
+      hasRaw_ = true;
+      root_->headers = headers;
+      bodyStart_ = bodyStart;
+      parsed_ = false;
+      pendingFile_ = path;
+      return LoadResult::Ok;
+    }
+    file.seek(0);
+  }
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     if (problem) *problem = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
@@ -360,9 +384,27 @@ MessageEngine::LoadResult MessageEngine::loadFile(const QString& path, QString* 
 
 QString MessageEngine::takeParseProblem() { return std::exchange(parseProblem_, QString()); }
 
+void MessageEngine::ensureComplete() {
+  if (pendingFile_.isEmpty()) return;
+  const QString path = std::exchange(pendingFile_, QString());
+  QFile file(path);
+  QByteArray all;
+  if (file.open(QIODevice::ReadOnly)) all = file.readAll();
+  if (file.error() != QFileDevice::NoError || !all.startsWith(raw_.left(bodyStart_))) {
+    // The file went away or changed since its header was read.
+    incomplete_ = true;
+    if (parseProblem_.isEmpty())
+      parseProblem_ = QStringLiteral("The message file %1 could not be read again: %2")
+                          .arg(path, file.errorString());
+    return;
+  }
+  raw_ = all;
+}
+
 void MessageEngine::ensureParsed() {
   if (parsed_) return;
   parsed_ = true;
+  ensureComplete();
   Entity& r = *root_;
   const QByteArray type = r.type().toLower();
   if (type != "multipart" && !(type == "message" && r.subtype().toLower() == "rfc822")) {
@@ -544,6 +586,7 @@ QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
 
 QByteArray MessageEngine::serialize(bool forTransport) {
   if (isPristine()) {
+    ensureComplete();
     if (!forTransport) return raw_;
     // Drop the Bcc field from the header block, keep every other byte.
     QByteArray out;

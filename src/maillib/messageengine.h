@@ -77,7 +77,11 @@ class MessageEngine {
   bool isEmpty() const { return !hasRaw_ && !modified_; }
 
   bool isPristine() const { return hasRaw_ && !modified_; }
+  // The header block is always there; the rest of a large file is read on
+  // first use.
   const QByteArray& raw() const { return raw_; }
+  // False when the rest of such a file could no longer be read.
+  bool isComplete() const { return !incomplete_; }
   void touch() { modified_ = true; }
 
   // Damage found while parsing the body, reported once.
@@ -123,6 +127,8 @@ class MessageEngine {
 
  private:
   void ensureParsed();
+  // Reads the rest of a large file whose header block alone was read.
+  void ensureComplete();
 
   struct Frame {
     Entity* part = nullptr;
@@ -136,6 +142,8 @@ class MessageEngine {
   bool modified_ = false;
   bool parsed_ = true;
   qsizetype bodyStart_ = 0;
+  QString pendingFile_;  // file still to be read in full
+  bool incomplete_ = false;
   std::unique_ptr<Entity> root_;
   std::vector<Frame> path_;
   QString parseProblem_;

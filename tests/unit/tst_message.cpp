@@ -193,6 +193,34 @@ class TestMessage : public QObject {
                           "ed@example.net", "hidden@example.net"}));
   }
 
+  void largeFileIsReadInFullOnlyWhenItsBodyIsUsed() {
+    QByteArray big = kMixed;
+    big.replace("AAECAwT/\r\n", QByteArray(6000, 'A') + "AAECAwT/\r\n");
+    QByteArray lines;
+    for (int i = 0; i < 5000; ++i) lines += "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n";
+    big.replace("AAECAwT/\r\n", lines + "AAECAwT/\r\n");
+    QVERIFY(big.size() > 300 * 1024);
+    writeAll(path("big.msg"), big);
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    load(m, path("big.msg"));
+    QCOMPARE(m.Subject(), QString::fromUtf8("Café time"));
+    QCOMPARE(m.PartCount(), 2);
+    m.setMessageFile(path("big-copy.msg"));
+    m.setTransferFlags(32);
+    m.setActionCode(15);
+    QCOMPARE(readAll(path("big-copy.msg")), big);
+    // Gone between listing and use: the store fails loudly, nothing half written.
+    load(m, path("big.msg"));
+    QVERIFY(QFile::remove(path("big.msg")));
+    m.setMessageFile(path("big-copy2.msg"));
+    m.setTransferFlags(32);
+    m.setActionCode(15);
+    QVERIFY(m.lastOperationFailed());
+    QVERIFY(!QFile::exists(path("big-copy2.msg")));
+    QCOMPARE(errors.count(), 1);
+  }
+
   void badFilesGiveEmptyFieldsAndAnError() {
     MailControl m;
     QVERIFY(m.loadMessageBytes(kMixed));
