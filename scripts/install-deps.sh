@@ -8,7 +8,8 @@ if [[ "${1:-}" == "--tests" || "${1:-}" == "--demo" ]]; then
   packages+=(dovecot-core dovecot-pop3d postfix openssl)
 fi
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(xvfb xauth)
+  # The font checks compare our glyphs with the Noto fonts they come from.
+  packages+=(fonts-noto-core)
 fi
 missing=()
 for p in "${packages[@]}"; do
