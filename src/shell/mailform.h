@@ -147,6 +147,8 @@ class MailForm : public QMainWindow {
   void ShowSourceMenu_Click();
   QPointer<SourceDisplay> sourceDisplay;
   bool message_loaded = false;        // Mail1 holds the message selected in listMessages
+  QString shown_message_path;         // file of the message the view shows
+  bool reloadShownMessage();          // loads it into Mail1 again when a listing replaced it
   bool rendering_view = false;        // show_message is gathering the view text
   QString pending_view_text;          // the view text gathered so far
   QList<int> part_path;               // entity being rendered, as part indexes from the loaded one

@@ -165,6 +165,7 @@ void MailForm::listMessages_Click() {
   if (!QFileInfo::exists(path))
     why = QStringLiteral("The file no longer exists.");
   message_loaded = why.isEmpty() && loadMessageFile(path, &why);
+  shown_message_path = message_loaded ? path : QString();
   if (!message_loaded) {
     attachments->clear();
     attachments->hide();
@@ -187,8 +188,23 @@ void MailForm::showLoadedMessage() {
   textBody->update();
 }
 
+bool MailForm::reloadShownMessage() {
+  if (message_loaded)
+    return true;
+  if (shown_message_path.isEmpty())
+    return false;
+  const QuietControlErrors quiet(this);
+  QString why;
+  message_loaded = QFileInfo::exists(shown_message_path) && loadMessageFile(shown_message_path, &why);
+  if (!message_loaded)
+    msgBox(QStringLiteral("The message shown cannot be read any more.\n%1")
+               .arg(QDir::toNativeSeparators(shown_message_path)));
+  return message_loaded;
+}
+
 void MailForm::clearMessageView() {
   message_loaded = false;
+  shown_message_path.clear();
   textBody->clear();
   attachments->clear();
   attachments->hide();
@@ -423,6 +439,9 @@ void MailForm::textBody_DblClick() {
 void MailForm::mnuSaveAtt_Click() {
   if (attachments->count() == 0)
     return;
+  // After a listing the control holds another message than the one shown.
+  if (!reloadShownMessage())
+    return;
   const QuietControlErrors quiet(this);
   const QString dir = filesFolder();
   QString report = QStringLiteral("Extracted Following Attachments..!\n");
@@ -452,9 +471,11 @@ void MailForm::mnuSaveAtt_Click() {
 
 void MailForm::ShowHeaders_Click() {
   ShowHeaders->setChecked(!ShowHeaders->isChecked());
-  // Only a message on display is shown again; after a listing the control
-  // holds the folder's last message, which is not the one the user sees.
-  if (!message_loaded)
+  // Only a message on display is shown again, reloaded if a listing has
+  // put the folder's last message into the control meanwhile.
+  if (!message_loaded && shown_message_path.isEmpty())
+    return;
+  if (!reloadShownMessage())
     return;
   const QuietControlErrors quiet(this);
   reading::ControlErrorTrap trap(Mail1);
@@ -464,10 +485,12 @@ void MailForm::ShowHeaders_Click() {
 }
 
 void MailForm::ShowSourceMenu_Click() {
-  if (!message_loaded) {
+  if (!message_loaded && shown_message_path.isEmpty()) {
     msgBox(QStringLiteral("Please select a message first."));
     return;
   }
+  if (!reloadShownMessage())
+    return;
   const QuietControlErrors quiet(this);
   reading::ControlErrorTrap trap(Mail1);
   Mail1->setTransferFlags(16);

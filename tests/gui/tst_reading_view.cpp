@@ -359,6 +359,18 @@ void ReadingGuiTest::attachmentsSavedIntact() {
                        QDir::toNativeSeparators(files + QStringLiteral("a (2).bin")) + QLatin1Char('\n') +
                        QDir::toNativeSeparators(files + QStringLiteral("report (2).pdf")) + QLatin1Char('\n')});
 
+  // A new listing leaves the view as it was; saving still takes the
+  // attachments of the message shown, not those of the last one listed.
+  root_->write(QStringLiteral("Inbox/00000002.msg"),
+               mixed(QStringLiteral("Other"), attachmentPart("attachment; filename=\"other.bin\"", "other")));
+  form_->listFolders_Click();
+  prompter_->messages.clear();
+  form_->mnuSaveAtt_Click();
+  QCOMPARE(readFile(files + QStringLiteral("a (3).bin")), first);
+  QVERIFY(!QFileInfo::exists(files + QStringLiteral("other.bin")));
+  form_->ShowSourceMenu_Click();
+  QVERIFY(form_->sourceDisplay->Text1->toPlainText().contains(QLatin1String("Subject: Files")));
+
   // Nothing listed: the command does nothing.
   root_->write(QStringLiteral("Inbox/00000002.msg"), plain(QStringLiteral("no files"), "x"));
   start();
