@@ -538,11 +538,19 @@ int MessageEngine::addPart(int index) {
   return index;
 }
 
+namespace {
+QByteArray headerLine(const Header& h) {
+  // Values set here come unfolded; long ones are folded at blanks.
+  if (!h.raw.contains('\n') && h.name.size() + h.raw.size() + 2 > 78)
+    return mimetext::foldHeaderLine(h.name, h.raw);
+  return h.name + ": " + h.raw + "\r\n";
+}
+}  // namespace
+
 QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
   QByteArray out;
   for (const Header& h : e.headers)
-    if (!(skipBcc && h.name.compare("Bcc", Qt::CaseInsensitive) == 0))
-      out += h.name + ": " + h.raw + "\r\n";
+    if (!(skipBcc && h.name.compare("Bcc", Qt::CaseInsensitive) == 0)) out += headerLine(h);
   out += "\r\n";
   if (e.isMultipart()) {
     QList<QByteArray> children;
@@ -565,8 +573,7 @@ QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
                                                          boundary));
       out.clear();
       for (const Header& h : copyHeaders.headers)
-        if (!(skipBcc && h.name.compare("Bcc", Qt::CaseInsensitive) == 0))
-          out += h.name + ": " + h.raw + "\r\n";
+        if (!(skipBcc && h.name.compare("Bcc", Qt::CaseInsensitive) == 0)) out += headerLine(h);
       out += "\r\n";
     }
     if (!e.preamble.isEmpty()) out += e.preamble + "\r\n";

@@ -81,7 +81,7 @@ QByteArray encodedWords(const QString& text) {
   const QByteArray prefix = latin1 ? "=?iso-8859-1?B?" : "=?utf-8?B?";
   QList<QByteArray> words;
   QByteArray chunk;
-  const qsizetype maxBytes = latin1 ? 45 : 39;
+  const qsizetype maxBytes = latin1 ? 39 : 36;  // words of at most 69 characters
   auto flush = [&] {
     if (!chunk.isEmpty()) words.append(prefix + chunk.toBase64() + "?=");
     chunk.clear();
@@ -436,6 +436,7 @@ QString readableParameters(const QByteArray& params) {
     QByteArray vb = v ? QByteArray(v) : QByteArray();
     QString value = rawToText(vb);
     if (value.contains(QLatin1String("=?"))) value = decodeHeader(vb);
+    value.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
     items.append(QString::fromUtf8(n ? n : "") + QStringLiteral("=\"") + value + QLatin1Char('"'));
   }
   g_object_unref(ct);

@@ -228,6 +228,22 @@ class TestMessageCompose : public QObject {
     QCOMPARE(r.ContentDisposition(), QStringLiteral("attachment; filename=\"%1\"").arg(name));
   }
 
+  void longHeadersAreFoldedAndStillRead() {
+    MailControl m;
+    QStringList many;
+    for (int i = 0; i < 60; ++i) many << QStringLiteral("person%1@example.net").arg(i);
+    m.setTo(many.join(QStringLiteral(", ")));
+    m.setSubject(QString(200, QChar(0xE9)));
+    m.setBodyText(0, QStringLiteral("x"));
+    const QByteArray w = m.messageBytes(true);
+    for (const QByteArray& line : w.split('\n')) QVERIFY2(line.size() <= 80, line.constData());
+    QCOMPARE(m.recipientAddresses(), many);
+    MailControl r;
+    QVERIFY(r.loadMessageBytes(w));
+    QCOMPARE(r.To(), many.join(QStringLiteral(", ")));
+    QCOMPARE(r.Subject(), QString(200, QChar(0xE9)));
+  }
+
   void attachmentsKeepTheirOrderAndBodyGoesFirst() {
     MailControl m;
     for (const char* n : {"one.dat", "two.dat", "three.dat"}) {
