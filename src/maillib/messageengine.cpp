@@ -681,8 +681,7 @@ MessageEngine::Content MessageEngine::content() {
       fields->subtype().toLower() == "mac-binhex40")
     enc = codec::Encoding::BinHex;
   codec::Decoded d = codec::decode(enc, s->body);
-  c.bytes = d.data;
-  c.owner = d.owner;
+  c.bytes = std::move(d.data);
   c.problem = d.problem;
   c.charset = mimetext::parameter(mimetext::unfold(fields->params()), "charset");
   return c;

@@ -121,7 +121,6 @@ class MessageEngine {
     QByteArray bytes;
     QByteArray charset;  // for text parts
     QString problem;
-    std::shared_ptr<void> owner;  // keeps bytes valid
   };
   Content content();
 

@@ -132,21 +132,19 @@ Decoded decode(Encoding encoding, const QByteArray& body) {
                                : GMIME_CONTENT_ENCODING_UUENCODE;
   BorrowedBytes source(body);
   GRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(source.stream(), e));
-  // The decoded bytes are written into one buffer sized up front and handed
-  // out without a further copy.
+  // The decoded bytes go into one buffer sized up front, so it does not
+  // grow by copying.
   const guint estimate = guint(std::min<qsizetype>(
       encoding == Encoding::Base64 ? body.size() / 4 * 3 + 4 : body.size() + 16, G_MAXUINT / 2));
-  std::shared_ptr<GByteArray> buffer(g_byte_array_sized_new(estimate),
-                                     [](GByteArray* a) { g_byte_array_free(a, TRUE); });
-  GRef<GMimeStream> sink(g_mime_stream_mem_new_with_byte_array(buffer.get()));
-  g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(sink.get()), FALSE);
-  if (g_mime_data_wrapper_write_to_stream(wrapper.get(), sink.get()) < 0)
-    result.problem = QStringLiteral("the part could not be decoded");
-  sink.reset();
-  if (buffer->len) {
-    result.data = QByteArray::fromRawData(reinterpret_cast<const char*>(buffer->data), qsizetype(buffer->len));
-    result.owner = buffer;
+  GByteArray* buffer = g_byte_array_sized_new(estimate);
+  {
+    GRef<GMimeStream> sink(g_mime_stream_mem_new_with_byte_array(buffer));
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(sink.get()), FALSE);
+    if (g_mime_data_wrapper_write_to_stream(wrapper.get(), sink.get()) < 0)
+      result.problem = QStringLiteral("the part could not be decoded");
   }
+  if (buffer->len) result.data = QByteArray(reinterpret_cast<const char*>(buffer->data), qsizetype(buffer->len));
+  g_byte_array_free(buffer, TRUE);
 
   if (encoding == Encoding::Base64) {
     static const auto allowed = [] {

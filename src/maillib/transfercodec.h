@@ -4,7 +4,6 @@
 // Encoding names compare without regard to case.
 #include <QByteArray>
 #include <QString>
-#include <memory>
 
 namespace maillib::codec {
 
@@ -22,9 +21,8 @@ QByteArray encode(Encoding encoding, const QByteArray& data, const QByteArray& f
                   bool text = false);
 
 struct Decoded {
-  QByteArray data;  // may refer to memory held by owner
+  QByteArray data;
   QString problem;  // empty when the body decoded cleanly
-  std::shared_ptr<void> owner;
 };
 Decoded decode(Encoding encoding, const QByteArray& body);
 

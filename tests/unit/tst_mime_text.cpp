@@ -1,0 +1,124 @@
+// Text rules of the message side: charsets, encoded words, address lists,
+// the quoted-printable encoder.
+#include <QRandomGenerator>
+#include <QTest>
+
+#include "maillib/mimetext.h"
+#include "maillib/transfercodec.h"
+
+using namespace maillib;
+
+class TestMimeText : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void charsetsMapBytesAsTheFontsNeed() {
+    const QByteArray bytes("\x80\x9f\xa0\xe9", 4);
+    // Single-byte labels and unknown ones: byte n is character n.
+    for (const char* cs : {"us-ascii", "ISO-8859-1", "windows-1252", "x-nonsense", "", "\"latin1\""})
+      QCOMPARE(mimetext::bytesToText(bytes, cs), QString::fromLatin1(bytes));
+    QCOMPARE(mimetext::bytesToText("\xc3\xa9", "UTF-8"), QString::fromUtf8("é"));
+    // Mislabelled UTF-8 keeps its bytes rather than turning into U+FFFD.
+    QCOMPARE(mimetext::bytesToText("\xe9t\xe9", "utf-8"), QString::fromLatin1("\xe9t\xe9"));
+    // Other real charsets are converted.
+    QCOMPARE(mimetext::bytesToText("\xf0\xd2\xc9", "koi8-r"), QString::fromUtf8("При"));
+    QCOMPARE(mimetext::bytesToText(QByteArray("\xff\xfe" "a\0", 4), "utf-16"), QStringLiteral("a"));
+  }
+
+  void encodedWordsDecode_data() {
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("q") << QByteArray("=?ISO-8859-1?Q?Andr=E9_Pirard?=") << QString::fromUtf8("André Pirard");
+    QTest::newRow("b utf8") << QByteArray("=?UTF-8?B?4LeD4LeS4LaC4LeE4La9?=") << QString::fromUtf8("සිංහල");
+    QTest::newRow("adjacent words join") << QByteArray("=?utf-8?q?a?=  \r\n =?utf-8?q?b?=") << QStringLiteral("ab");
+    QTest::newRow("text between stays") << QByteArray("=?utf-8?q?a?= x =?utf-8?q?b?=") << QStringLiteral("a x b");
+    QTest::newRow("language suffix") << QByteArray("=?utf-8*en?q?hi?=") << QStringLiteral("hi");
+    QTest::newRow("bad base64 left alone") << QByteArray("=?utf-8?b?###?=") << QStringLiteral("=?utf-8?b?###?=");
+    QTest::newRow("unterminated") << QByteArray("=?utf-8?q?abc") << QStringLiteral("=?utf-8?q?abc");
+    QTest::newRow("unknown encoding") << QByteArray("=?utf-8?x?abc?=") << QStringLiteral("=?utf-8?x?abc?=");
+    QTest::newRow("raw utf-8") << QByteArray("\xe0\xb6\x86") << QString::fromUtf8("ආ");
+    QTest::newRow("raw latin-1") << QByteArray("\xe0\xb6") << QString::fromLatin1("\xe0\xb6");
+    QTest::newRow("folded") << QByteArray("one\r\n two") << QStringLiteral("one two");
+  }
+
+  void encodedWordsDecode() {
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, text);
+    QCOMPARE(mimetext::decodeHeader(raw), text);
+  }
+
+  void headerTextRoundTrips() {
+    auto* rng = QRandomGenerator::global();
+    for (int round = 0; round < 200; ++round) {
+      QString s;
+      const int len = int(rng->bounded(1, 120));
+      const bool wide = round % 2;
+      for (int i = 0; i < len; ++i) {
+        char16_t c = char16_t(rng->bounded(32, wide ? 0x0DFF : 0x100));
+        if (c >= 0x7F && c < 0xA0 && !wide) c = 0xE9;
+        if (c >= 0xD800 && c < 0xE000) c = 'x';
+        s += QChar(c);
+      }
+      s = s.simplified();
+      const QByteArray encoded = mimetext::encodeText(s);
+      QVERIFY(mimetext::isAscii(encoded));
+      QCOMPARE(mimetext::decodeHeader(encoded), s);
+    }
+  }
+
+  void addressListsSplitLikeMailersWrite() {
+    QCOMPARE(mimetext::addresses(QStringLiteral("a@x.org")), QStringList{"a@x.org"});
+    QCOMPARE(mimetext::addresses(QStringLiteral("\"Doe, John\" <j@x.org>; b@y.org ,, <c@z.org>")),
+             QStringList({"j@x.org", "b@y.org", "c@z.org"}));
+    QCOMPARE(mimetext::addresses(QStringLiteral("d@x.org (Dora, home), friends: e@x.org, f@x.org;")),
+             QStringList({"d@x.org", "e@x.org", "f@x.org"}));
+    QCOMPARE(mimetext::addresses(QStringLiteral("undisclosed-recipients:;")), QStringList());
+    QCOMPARE(mimetext::addresses(QString()), QStringList());
+  }
+
+  void displayNamesAreEncodedAddressesAreNot() {
+    const QByteArray enc = mimetext::encodeAddressList(QString::fromUtf8("සිංහල <s@x.org>, b@y.org"));
+    QVERIFY(mimetext::isAscii(enc));
+    QVERIFY(enc.contains("<s@x.org>"));
+    QVERIFY(enc.contains(", b@y.org"));
+    QCOMPARE(mimetext::decodeHeader(enc), QString::fromUtf8("සිංහල <s@x.org>, b@y.org"));
+  }
+
+  void parametersAreReadAndSet() {
+    const QByteArray p = "charset=\"us-ascii\"; name=\"a;b.txt\"; format=flowed";
+    QCOMPARE(mimetext::parameter(p, "NAME"), QByteArray("a;b.txt"));
+    QCOMPARE(mimetext::parameter(p, "format"), QByteArray("flowed"));
+    QVERIFY(mimetext::parameter(p, "boundary").isNull());
+    QCOMPARE(mimetext::withParameter(p, "charset", "iso-8859-1"),
+             QByteArray("charset=iso-8859-1; name=\"a;b.txt\"; format=flowed"));
+    QCOMPARE(mimetext::withParameter("", "boundary", "=_x y"), QByteArray("boundary=\"=_x y\""));
+    // Non-ASCII names go out in the RFC 2231 form and read back decoded.
+    const QByteArray field = mimetext::encodeParameterField(QString::fromUtf8("attachment; filename=\"ලිපිය.pdf\""));
+    QVERIFY(mimetext::isAscii(field));
+    QCOMPARE(mimetext::readableParameters(mimetext::splitAtFirstParameter(field).second),
+             QString::fromUtf8("filename=\"ලිපිය.pdf\""));
+  }
+
+  void quotedPrintableKeepsEveryByte() {
+    QByteArray binary;
+    for (int i = 0; i < 3000; ++i) binary.append(char((i * 7) & 0xFF));
+    binary += "\r\n \r\nFrom me\r\n.\r\ntrailing   ";
+    // Text: CRLF line ends are hard breaks; binary: every CR and LF encoded.
+    QByteArray text8 = binary;
+    text8.replace('\r', 'r').replace('\n', 'n').replace("rn", "\r\n");
+    for (bool text : {false, true}) {
+      const QByteArray& sample = text ? text8 : binary;
+      const QByteArray enc = codec::encodeQuotedPrintable(sample, text);
+      for (const QByteArray& line : enc.split('\n')) {
+        QVERIFY(line.size() <= 77);
+        QVERIFY(!line.startsWith("From ") && !line.startsWith("."));
+        QVERIFY(!line.endsWith(" \r") && !line.endsWith(" "));
+      }
+      const QByteArray back = codec::decode(codec::Encoding::QuotedPrintable, enc).data;
+      QCOMPARE(back, sample);
+    }
+  }
+};
+
+QTEST_GUILESS_MAIN(TestMimeText)
+#include "tst_mime_text.moc"
