@@ -71,6 +71,8 @@ QString filesFolder() {
 // ----- message list
 
 void MailForm::setMessageListTabStops() {
+  if (qobject_cast<reading::TabStopDelegate*>(listMessages->itemDelegate()))
+    return;
   auto* delegate = new reading::TabStopDelegate({kTabStops.begin(), kTabStops.end()}, listMessages);
   listMessages->setItemDelegate(delegate);
   // Every row has the same height, so the view never measures them one by

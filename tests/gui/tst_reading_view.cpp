@@ -251,6 +251,14 @@ void ReadingGuiTest::plainMessageAndHeaders() {
   QCOMPARE(viewText(), plainView);
   QVERIFY(prompter_->messages.isEmpty());
 
+  // A message without any MIME header is plain text.
+  root_->write(QStringLiteral("Inbox/00000002.msg"),
+               "From: old@example.lk\r\nSubject: Old style\r\n\r\nNo MIME here.\r\n");
+  form_->listFolders_Click();
+  form_->listMessages->setCurrentRow(1);
+  QVERIFY2(viewText().contains(QLatin1String("No MIME here.")), qPrintable(viewText()));
+  QCOMPARE(form_->attachments->count(), 0);
+
   // With nothing selected the switch only changes the setting.
   start();
   form_->ShowHeaders->trigger();
