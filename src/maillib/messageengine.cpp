@@ -436,8 +436,9 @@ void MessageEngine::ensureParsed() {
   g_mime_parser_options_free(options);
   if (conv.truncated && parseProblem_.isEmpty())
     parseProblem_ = QStringLiteral("The message is damaged: its parts are nested too deeply.");
-  if (r.parts.empty() && !r.enclosed && r.body.isEmpty()) {
-    // Nothing usable was found: keep the body visible as stored.
+  if (r.parts.empty() && r.body.isEmpty()) {
+    // No parts (a single enclosed message, or nothing usable): the body
+    // stays readable as stored.
     r.body = QByteArray::fromRawData(raw_.constData() + bodyStart_, raw_.size() - bodyStart_);
   }
   r.bodyChanged();
@@ -491,6 +492,12 @@ bool MessageEngine::enter(int index, QString* problem) {
                      .arg(index)
                      .arg(s->parts.size());
     }
+  } else if (index == 0 && !path_.back().bodyOf && s->parts.empty() && s->enclosed) {
+    // The one part of a message/rfc822 entity is the message inside.
+    f.part = s;
+    f.structure = s->enclosed.get();
+    f.message = s->enclosed.get();
+    ok = true;
   } else if (index == 0 && !s->isMultipart()) {
     // Part 0 of a single-part entity is its own body.
     f.part = s;

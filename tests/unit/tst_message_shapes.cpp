@@ -193,6 +193,22 @@ class TestMessageShapes : public QObject {
     }
   }
 
+  void topLevelEnclosedMessage() {
+    // A bounce or forward sent as message/rfc822 itself.
+    MailControl m;
+    QVERIFY(m.loadMessageBytes("From: postmaster@x.org\r\nSubject: returned\r\n"
+                               "Content-Type: message/rfc822\r\n\r\n"
+                               "From: me@y.org\r\nSubject: original\r\n\r\nthe text\r\n"));
+    QCOMPARE(m.PartCount(), 0);
+    QCOMPARE(m.LineCount(), 4);  // the enclosed message as stored
+    enter(m, 0);
+    QCOMPARE(m.Subject(), QStringLiteral("original"));
+    QCOMPARE(m.BodyText(0), QStringLiteral("the text"));
+    QCOMPARE(decodedText(m), QStringLiteral("From: me@y.org\r\nSubject: original\r\n\r\nthe text\r\n"));
+    m.setActionCode(2);
+    QCOMPARE(m.Subject(), QStringLiteral("returned"));
+  }
+
   void headerTextRules() {
     MailControl m;
     QVERIFY(m.loadMessageBytes(
