@@ -189,6 +189,8 @@ QString MailControl::ContentParameters() const {
 
 void MailControl::setContentType(const QString& value) {
   if (Entity* e = engine_->part()) {
+    if (value.trimmed().compare(QLatin1String("multipart"), Qt::CaseInsensitive) == 0 && e == engine_->structure())
+      engine_->moveBodyIntoPart(e);
     e->setContentType(value.trimmed().toLatin1(), e->subtype(), e->params());
     engine_->touch();
   }

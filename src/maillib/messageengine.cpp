@@ -517,23 +517,29 @@ void MessageEngine::leave() {
   if (path_.size() > 1) path_.pop_back();
 }
 
+void MessageEngine::moveBodyIntoPart(Entity* s) {
+  if (!s || !s->parts.empty() || s->body.isEmpty()) return;
+  auto first = std::make_unique<Entity>();
+  for (const Header& h : s->headers)
+    if (h.name.toLower().startsWith("content-") && h.name.compare("Content-Type", Qt::CaseInsensitive) != 0)
+      first->headers.append(h);
+  const Header* type = s->find("Content-Type");
+  if (type && s->type().compare("multipart", Qt::CaseInsensitive) != 0) first->headers.prepend(*type);
+  first->body = s->body;
+  s->body.clear();
+  s->bodyChanged();
+  s->remove("Content-Transfer-Encoding");
+  s->remove("Content-Disposition");
+  s->parts.push_back(std::move(first));
+  modified_ = true;
+}
+
 int MessageEngine::addPart(int index) {
   Entity* s = structure();
   if (!s) return -1;
   modified_ = true;
   if (!s->isMultipart()) {
-    // A body already present moves into the first part.
-    if (!s->body.isEmpty() || s->find("Content-Type")) {
-      auto first = std::make_unique<Entity>();
-      for (const Header& h : s->headers)
-        if (h.name.toLower().startsWith("content-")) first->headers.append(h);
-      first->body = s->body;
-      s->body.clear();
-      s->bodyChanged();
-      s->remove("Content-Transfer-Encoding");
-      s->remove("Content-Disposition");
-      if (!first->body.isEmpty()) s->parts.push_back(std::move(first));
-    }
+    moveBodyIntoPart(s);
     s->setContentType("multipart", "mixed", "boundary=\"=_" + randomToken() + "\"");
   }
   auto p = std::make_unique<Entity>();

@@ -106,6 +106,9 @@ class MessageEngine {
   // index < 0 or past the end); makes the entity multipart/mixed first
   // when it is not. Returns the index of the new part.
   int addPart(int index);
+  // A body already stored in a leaf that is becoming multipart moves into
+  // its first part, so no text is lost.
+  void moveBodyIntoPart(Entity* e);
 
   // Whole message bytes: exactly as loaded when unchanged; otherwise built,
   // CRLF line ends. forTransport leaves out Bcc.

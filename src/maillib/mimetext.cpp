@@ -241,8 +241,19 @@ QByteArray encodeAddressList(const QString& text) {
     if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
       name = name.mid(1, name.size() - 2);
     QByteArray item;
-    if (!name.isEmpty())
-      item = (needsEncoding(name) ? encodedWords(name) : name.toLatin1()) + ' ';
+    if (!name.isEmpty()) {
+      if (needsEncoding(name)) {
+        item = encodedWords(name) + ' ';
+      } else {
+        QByteArray plain = name.toLatin1();
+        static const QByteArray specials = "()<>[]:;@\\,.\"";
+        bool quote = false;
+        for (char c : plain)
+          if (specials.contains(c)) quote = true;
+        if (quote) plain = '"' + plain.replace('\\', "\\\\").replace('"', "\\\"") + '"';
+        item = plain + ' ';
+      }
+    }
     item += needsEncoding(addr) ? encodedWords(addr) : addr.toLatin1();
     items.append(item);
   }

@@ -268,6 +268,20 @@ class TestMessageCompose : public QObject {
                                 "application/attachment; filename=\"three.dat\""}));
   }
 
+  void textSetBeforeTheFirstAttachmentIsKept() {
+    writeAll(path("late.dat"), "late");
+    MailControl m;
+    m.setBodyText(0, QString::fromLatin1("early text \xe9"));
+    attach(m, path("late.dat"), QStringLiteral("base64"));
+    QCOMPARE(m.PartCount(), 2);
+    m.setPartIndex(0);
+    m.setActionCode(7);
+    QCOMPARE(m.ContentType(), QStringLiteral("text"));
+    m.setTransferFlags(24);
+    m.setActionCode(5);
+    QCOMPARE(m.OutputText(), QString::fromLatin1("early text \xe9"));
+  }
+
   void unreadableAttachmentIsReported() {
     MailControl m;
     QSignalSpy errors(&m, &MailControl::AsyncError);

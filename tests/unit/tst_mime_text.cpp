@@ -82,6 +82,10 @@ class TestMimeText : public QObject {
     QVERIFY(enc.contains("<s@x.org>"));
     QVERIFY(enc.contains(", b@y.org"));
     QCOMPARE(mimetext::decodeHeader(enc), QString::fromUtf8("සිංහල <s@x.org>, b@y.org"));
+    // A plain name with a comma keeps its quotes next to an encoded one.
+    const QByteArray mixed = mimetext::encodeAddressList(QString::fromUtf8("\"Doe, John\" <j@x.org>, Zoë <z@x.org>"));
+    QVERIFY(mixed.startsWith("\"Doe, John\" <j@x.org>, =?iso-8859-1?B?"));
+    QCOMPARE(mimetext::addresses(mimetext::decodeHeader(mixed)), QStringList({"j@x.org", "z@x.org"}));
   }
 
   void parametersAreReadAndSet() {
