@@ -2,6 +2,7 @@
 // the middle of a message, a server gone silent), and the session's controls:
 // progress label, host-delete warning, blocking and trace switches.
 #include "maillib/netsession.h"
+#include "retrieval/testform.h"
 #include "support/getmailfixture.h"
 #include "support/scriptedpeer.h"
 
@@ -17,6 +18,7 @@ class GetMailTest : public QObject {
   void progressLabel();
   void hostDeleteMenuWarnsAndTicksBoth();
   void blockingAndTraceSwitches();
+  void deleteWindowRecoversFromRefusals();
 };
 
 void GetMailTest::cutMessageIsNeitherStoredNorDeleted_data() {
@@ -117,6 +119,35 @@ void GetMailTest::blockingAndTraceSwitches() {
   QCOMPARE(f.form->Mail1->DebugMode(), 1);
   QTest::mouseClick(f.form->chkTrace, Qt::LeftButton);
   QCOMPARE(f.form->Mail1->DebugMode(), 0);
+}
+
+void GetMailTest::deleteWindowRecoversFromRefusals() {
+  ScriptedPeer peer;
+  peer.servePop3({"a\r\n", "b\r\n"});
+  peer.on("PASS", "-ERR [AUTH] nope\r\n");
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.form->mnuDelMsgSvr_Click();
+  testform* w = f.form->deleteService;
+  // A refused login leaves Read Message Sizes ready for another try.
+  w->connect_Click();
+  QTRY_COMPARE(f.prompter->messages.size(), 1);
+  QVERIFY(f.prompter->messages.first().endsWith(QStringLiteral("( 20202)")));
+  QVERIFY(w->connect->isEnabled());
+  QVERIFY(!w->discon->isEnabled());
+
+  // A refused delete keeps its line deletable: the message is still there.
+  peer.on("PASS", "+OK\r\n");
+  peer.on("DELE 2", "-ERR [IN-USE] busy\r\n");
+  w->connect_Click();
+  QTRY_COMPARE(f.prompter->messages.last(), QStringLiteral("2 Messages"));
+  w->msglist1->setCurrentIndex(1);
+  w->delmsg_Click();
+  QTRY_COMPARE(f.prompter->messages.size(), 3);
+  QVERIFY(f.prompter->messages.last().contains(QStringLiteral("busy")));
+  peer.on("DELE 2", "+OK\r\n");
+  w->delmsg_Click();
+  QTRY_COMPARE(f.prompter->messages.last(), QStringLiteral("Deleted"));
+  QCOMPARE(peer.commands.count("DELE 2"), 2);
 }
 
 QTEST_MAIN(GetMailTest)
