@@ -22,8 +22,12 @@ void MailForm::cmdGetMail_Click() {
   Mail1->setProtocol(1);
   mnuDelMsgSvr->setEnabled(false);
   if (mail_state != 0) {
+    // The toolbar button reaches here even while GetMail is disabled: drop
+    // the pending step too, and leave GetMail usable.
+    Timer1->stop();
     Mail1->setActionCode(8);
     mail_state = 0;
+    cmdGetMail->setEnabled(true);
     msgBox(QStringLiteral("Try again Please"));
     return;
   }

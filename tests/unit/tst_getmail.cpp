@@ -19,6 +19,7 @@ class GetMailTest : public QObject {
   void hostDeleteMenuWarnsAndTicksBoth();
   void blockingAndTraceSwitches();
   void deleteWindowRecoversFromRefusals();
+  void toolbarGetMailDuringSession();
 };
 
 void GetMailTest::cutMessageIsNeitherStoredNorDeleted_data() {
@@ -148,6 +149,32 @@ void GetMailTest::deleteWindowRecoversFromRefusals() {
   w->delmsg_Click();
   QTRY_COMPARE(f.prompter->messages.last(), QStringLiteral("Deleted"));
   QCOMPARE(peer.commands.count("DELE 2"), 2);
+}
+
+void GetMailTest::toolbarGetMailDuringSession() {
+  // The toolbar button works while the GetMail button is disabled: pressing
+  // it in the middle of a transfer stops the session cleanly.
+  ScriptedPeer peer;
+  peer.servePop3({"Subject: one\r\n\r\n1\r\n", "Subject: two\r\n\r\n2\r\n"});
+  peer.on("RETR 2", {}, ScriptedPeer::Silence);
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.setHostDelete(true);
+  f.form->cmdGetMail_Click();
+  QTRY_VERIFY(peer.commands.contains("RETR 2"));
+  QVERIFY(!f.form->cmdGetMail->isEnabled());
+  f.form->pictbut_Click(0);
+  QCOMPARE(f.prompter->messages, QStringList({"Try again Please"}));
+  QVERIFY(f.form->cmdGetMail->isEnabled());
+  QCOMPARE(f.form->mail_state, 0);
+  QTest::qWait(100);
+  QCOMPARE(f.inboxNames(), QStringList({"00000002.msg"}));
+  QVERIFY(!peer.commands.contains("DELE 2"));
+  peer.on("RETR 2", "+OK\r\nSubject: two\r\n\r\n2\r\n.\r\n");
+  peer.on("RETR 1", "+OK\r\nSubject: two\r\n\r\n2\r\n.\r\n");
+  peer.on("STAT", "+OK 1 20\r\n");
+  QVERIFY(f.getMail(5000));
+  QCOMPARE(f.inboxNames().size(), 2);
+  QCOMPARE(f.prompter->messages.size(), 1);
 }
 
 QTEST_MAIN(GetMailTest)
