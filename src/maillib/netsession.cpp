@@ -104,6 +104,8 @@ NetSession::NetSession(MailControl* control)
   };
   pop3_.setFailureHandler(onFailure);
   smtp_.setFailureHandler(onFailure);
+  pop3_.setActive(false);
+  smtp_.setActive(false);
   connect(&channel_, &LineChannel::dataRead, this, [this](qint64 done) {
     if (current_ && current_->kind == Kind::Retrieve)
       Q_EMIT control_->Progress(done, qMax(done, retrieve_total_));
@@ -252,6 +254,8 @@ void NetSession::execute(Op& op) {
         return complete(NetError{MailControl::ErrConnect,
                                  QStringLiteral("\"%1\" is not a server address.").arg(op.host),
                                  {}});
+      pop3_.setActive(pop);
+      smtp_.setActive(!pop);
       if (pop) {
         pop3_.login(server.host, server.port, server.implicitTls, op.user, op.password, [this] {
           connected_ = 1;

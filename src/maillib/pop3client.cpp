@@ -6,10 +6,20 @@ namespace maillib {
 
 Pop3Client::Pop3Client(LineChannel* channel, QObject* parent) : QObject(parent), ch_(channel) {
   connect(ch_, &LineChannel::failed, this, [this](const NetError& e) {
+    if (!active_)
+      return;
     logged_in_ = false;
     if (fail_)
       fail_(e);
   });
+}
+
+void Pop3Client::setActive(bool active) {
+  active_ = active;
+  if (!active) {
+    disconnect(ch_, &LineChannel::opened, this, nullptr);
+    disconnect(ch_, &LineChannel::secured, this, nullptr);
+  }
 }
 
 void Pop3Client::fail(int code, const QString& diagnosis, const Reply* reply, bool keepOpen) {

@@ -18,6 +18,8 @@ class Pop3Client : public QObject {
   explicit Pop3Client(LineChannel* channel, QObject* parent = nullptr);
 
   void setFailureHandler(FailFn fail) { fail_ = std::move(fail); }
+  // Only the active client of a shared channel hears of its events.
+  void setActive(bool active);
 
   // Connects, switches to TLS when offered, logs in, reads the message count
   // (STAT) and the sizes (LIST).
@@ -42,6 +44,7 @@ class Pop3Client : public QObject {
   void readStat();
 
   LineChannel* ch_;
+  bool active_ = true;
   FailFn fail_;
   DoneFn login_done_;
   QString host_, user_, password_;

@@ -90,10 +90,20 @@ QByteArray smtpDataBlock(const QByteArray& message) {
 
 SmtpClient::SmtpClient(LineChannel* channel, QObject* parent) : QObject(parent), ch_(channel) {
   connect(ch_, &LineChannel::failed, this, [this](const NetError& e) {
+    if (!active_)
+      return;
     ready_ = false;
     if (fail_)
       fail_(e);
   });
+}
+
+void SmtpClient::setActive(bool active) {
+  active_ = active;
+  if (!active) {
+    disconnect(ch_, &LineChannel::opened, this, nullptr);
+    disconnect(ch_, &LineChannel::secured, this, nullptr);
+  }
 }
 
 void SmtpClient::fail(int code, const QString& diagnosis, const Reply* reply, bool keepOpen) {

@@ -28,6 +28,8 @@ class SmtpClient : public QObject {
   explicit SmtpClient(LineChannel* channel, QObject* parent = nullptr);
 
   void setFailureHandler(FailFn fail) { fail_ = std::move(fail); }
+  // Only the active client of a shared channel hears of its events.
+  void setActive(bool active);
 
   // Connects, greets (EHLO, else HELO), switches to TLS when offered, and
   // authenticates when a user and password are given and AUTH is offered.
@@ -54,6 +56,7 @@ class SmtpClient : public QObject {
   void sendRecipient(int index);
 
   LineChannel* ch_;
+  bool active_ = true;
   FailFn fail_;
   DoneFn open_done_;
   QString host_, user_, password_;

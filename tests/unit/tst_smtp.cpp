@@ -61,6 +61,7 @@ class SmtpTest : public QObject {
   void tooLargeStopsBeforeMail();
   void oneRefusedRecipientSendsNothing();
   void controlReportsProgressAndDone();
+  void oneControlForBothProtocols();
 };
 
 void SmtpTest::dataBlockStuffsDotsAndEndsLines() {
@@ -204,6 +205,33 @@ void SmtpTest::controlReportsProgressAndDone() {
   QCOMPARE(peer.dataBlocks.size(), 1);
   QVERIFY(!peer.dataBlocks.first().contains("Bcc"));
   QVERIFY(peer.dataBlocks.first().contains("hidden") == false);
+}
+
+void SmtpTest::oneControlForBothProtocols() {
+  ScriptedPeer pop;
+  pop.servePop3({"a\r\n"});
+  ScriptedPeer smtp;
+  serveSmtp(smtp, "250 scripted\r\n");
+  smtp.on("QUIT", "", ScriptedPeer::Close);  // hangs up without a word
+  MailControl c;
+  QSignalSpy done(&c, &MailControl::Done);
+  QSignalSpy error(&c, &MailControl::AsyncError);
+  c.setProtocol(1);
+  c.setHost(pop.host());
+  c.setUserName(QStringLiteral("u"));
+  c.setPassword(QStringLiteral("p"));
+  c.setActionCode(3);
+  QTRY_COMPARE(done.size(), 1);
+  c.setProtocol(0);
+  c.setHost(smtp.host());
+  c.setActionCode(3);  // a new connection replaces the POP3 one
+  QTRY_COMPARE(done.size(), 2);
+  c.setActionCode(8);
+  QTRY_COMPARE(done.size(), 3);
+  QTest::qWait(50);
+  QCOMPARE(error.size(), 0);
+  QCOMPARE(done.size(), 3);
+  QVERIFY(smtp.commands.contains("QUIT"));
 }
 
 QTEST_GUILESS_MAIN(SmtpTest)
