@@ -96,7 +96,7 @@ class LineChannel : public QObject {
   QSslSocket* socket_ = nullptr;
   QTimer timer_;
   int timeout_ms_ = 60000;
-  qint64 data_limit_ = qint64(1) << 30;
+  qint64 data_limit_ = qint64(256) << 20;
   Transcript transcript_;
   QString host_;
   bool handshaking_ = false;
