@@ -40,6 +40,7 @@ class GetMailServersTest : public QObject {
   void inboxGoneKeepsMailOnServer();
   void deleteWindowListsAndDeletes();
   void deleteWindowOnEmptyMailbox();
+  void untrustedServerIsNotAskedForMail();
 
  private:
   std::unique_ptr<GetMailFixture> fixture(const QString& password = MailServers::password()) {
@@ -214,6 +215,21 @@ void GetMailServersTest::deleteWindowOnEmptyMailbox() {
   QTest::mouseClick(w->connect, Qt::LeftButton);
   QTRY_COMPARE_WITH_TIMEOUT(f->prompter->messages, QStringList({"0 Messages"}), 20000);
   QCOMPARE(w->msglist1->count(), 0);
+}
+
+void GetMailServersTest::untrustedServerIsNotAskedForMail() {
+  servers_.deliver(sample(1));
+  qunsetenv("TOVELMAIL_CA_FILE");
+  auto f = fixture();
+  f->setHostDelete(true);
+  QVERIFY(f->getMail());
+  qputenv("TOVELMAIL_CA_FILE", servers_.caFile().toLocal8Bit());
+  QCOMPARE(f->prompter->messages.size(), 1);
+  const QString shown = f->prompter->messages.first();
+  QVERIFY2(shown.contains(QStringLiteral("certificate")), qPrintable(shown));
+  QVERIFY(shown.endsWith(QStringLiteral("( 20201)")));
+  QVERIFY(f->inboxNames().isEmpty());
+  QCOMPARE(servers_.messageCount(), 1);
 }
 
 QTEST_MAIN(GetMailServersTest)
