@@ -24,14 +24,14 @@ bool isRoot() { return ::geteuid() == 0; }
 
 }  // namespace
 
-MailServers::MailServers(bool withPostfix) : with_postfix_(withPostfix), dir_(QStringLiteral("/tmp/tovel-servers-XXXXXX")) {}
+MailServers::MailServers(bool withPostfix) : with_postfix_(withPostfix) {}
 
 MailServers::~MailServers() { stop(); }
 
-QString MailServers::caFile() const { return dir_.path() + QStringLiteral("/tls/ca.pem"); }
+QString MailServers::caFile() const { return folder() + QStringLiteral("/tls/ca.pem"); }
 
 QString MailServers::maildir() const {
-  return dir_.path() + QStringLiteral("/mail/example.test/demo");
+  return folder() + QStringLiteral("/mail/example.test/demo");
 }
 
 static QString hostPort(quint16 port) { return QStringLiteral("127.0.0.1:%1").arg(port); }
@@ -57,7 +57,8 @@ bool MailServers::waitForPort(quint16 port, int ms) const {
 }
 
 bool MailServers::start(QString* why) {
-  if (!dir_.isValid()) {
+  dir_ = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/tovel-servers-XXXXXX"));
+  if (!dir_->isValid()) {
     *why = QStringLiteral("no temporary folder");
     return false;
   }
@@ -85,7 +86,7 @@ bool MailServers::start(QString* why) {
   QProcess setup;
   setup.setProcessChannelMode(QProcess::MergedChannels);
   setup.start(QStringLiteral("bash"),
-              {setupScript(), dir_.path(), QString::number(ports_[0]), QString::number(ports_[1]),
+              {setupScript(), folder(), QString::number(ports_[0]), QString::number(ports_[1]),
                QString::number(ports_[2]), QString::number(ports_[3]), QString::number(ports_[4]),
                user(), password()});
   if (!setup.waitForFinished(60000) || setup.exitCode() != 0) {
@@ -97,7 +98,7 @@ bool MailServers::start(QString* why) {
   dovecot_->setProcessChannelMode(QProcess::MergedChannels);
   dovecot_->start(QStringLiteral("dovecot"),
                   {QStringLiteral("-F"), QStringLiteral("-c"),
-                   dir_.path() + QStringLiteral("/dovecot/dovecot.conf")});
+                   folder() + QStringLiteral("/dovecot/dovecot.conf")});
   if (!dovecot_->waitForStarted(10000) || !waitForPort(ports_[0], 15000) ||
       !waitForPort(ports_[1], 5000)) {
     *why = QStringLiteral("Dovecot did not start: ") + QString::fromLocal8Bit(dovecot_->readAll()) +
@@ -111,7 +112,7 @@ bool MailServers::start(QString* why) {
       postfix_log_ += postfix_->readAll();
     });
     postfix_->start(QStringLiteral("postfix"),
-                    {QStringLiteral("-c"), dir_.path() + QStringLiteral("/postfix"),
+                    {QStringLiteral("-c"), folder() + QStringLiteral("/postfix"),
                      QStringLiteral("start-fg")});
     if (!postfix_->waitForStarted(10000) || !waitForPort(ports_[2], 20000) ||
         !waitForPort(ports_[3], 5000) || !waitForPort(ports_[4], 5000)) {
@@ -126,7 +127,7 @@ bool MailServers::start(QString* why) {
 void MailServers::stop() {
   if (postfix_) {
     QProcess::execute(QStringLiteral("postfix"),
-                      {QStringLiteral("-c"), dir_.path() + QStringLiteral("/postfix"),
+                      {QStringLiteral("-c"), folder() + QStringLiteral("/postfix"),
                        QStringLiteral("stop")});
     if (!postfix_->waitForFinished(10000)) {
       postfix_->kill();
@@ -204,7 +205,7 @@ void MailServers::clearMailbox() const {
 }
 
 QString MailServers::log() const {
-  QFile dl(dir_.path() + QStringLiteral("/dovecot/dovecot.log"));
+  QFile dl(folder() + QStringLiteral("/dovecot/dovecot.log"));
   QByteArray text;
   if (dl.open(QIODevice::ReadOnly))
     text = dl.readAll().right(4000);

@@ -31,7 +31,7 @@ class MailServers {
   QString smtpsHost() const;       // TLS from the start
   quint16 pop3Port() const { return ports_[0]; }
   QString caFile() const;
-  QString folder() const { return dir_.path(); }
+  QString folder() const { return dir_ ? dir_->path() : QString(); }
 
   // The maildir of user(): messages put there directly, as delivered.
   void deliver(const QByteArray& message) const;
@@ -47,7 +47,7 @@ class MailServers {
   bool waitForPort(quint16 port, int ms) const;
 
   bool with_postfix_;
-  QTemporaryDir dir_;
+  std::unique_ptr<QTemporaryDir> dir_;  // made by start()
   quint16 ports_[5] = {};
   std::unique_ptr<QProcess> dovecot_;
   std::unique_ptr<QProcess> postfix_;
