@@ -44,7 +44,19 @@ Ayubowan!
 This message waited on the local POP3 server. Press GetMail to fetch it;
 "Host Delete" removes fetched messages from the server.
 MSG
-printf 'From: Kamala <kamala@example.test>\nTo: demo@example.test\nSubject: Sinhala mail\nDate: %s\nX-Mailer: TovelMail\nMIME-Version: 1.0\nContent-Type: text/plain; charset=x-user-defined\nContent-Transfer-Encoding: 8bit\n\n\xd4\xe2\xc6\xa3\xd3\xda\xe1 \xa8\xb4 \xc1\xc6\xa3\n\nThis text is written for the Nelira98 font.\n' "$now" >"$maildir/new/2.demo"
+# Written with the Wijesekara keys, whose codes are the Nelira98 codes:
+# "මම ගෙදර යනවා" and "ශ්‍රී ලංකාව. සිංහල භාෂාව.".
+cat >"$maildir/new/2.demo" <<MSG
+From: ksu,a <nimal@example.test>
+To: demo@example.test
+Subject: uu f.or hkjd
+Date: $now
+X-Mailer: TovelMail
+Message-ID: <sinhala.2@example.test>
+
+\\ ,xldj' isxy, NdIdj'
+uu f.or hkjd'
+MSG
 cat >"$maildir/new/3.demo" <<MSG
 From: Office <office@example.test>
 To: demo@example.test
