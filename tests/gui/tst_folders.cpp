@@ -68,14 +68,7 @@ void FoldersTest::init() {
   root_ = std::make_unique<TestRoot>();
   resetProgramState(*root_);
   prompter_ = std::make_unique<ScriptedPrompter>();
-  TovelSettings s;
-  s.user_email = QStringLiteral("me@example.org");
-  s.user_name = QStringLiteral("Me");
-  s.pop_host = QStringLiteral("127.0.0.1:1");
-  s.pop_user = QStringLiteral("me");
-  s.pop_password = QStringLiteral("Secret9");
-  s.smtp_host = QStringLiteral("127.0.0.1:1");
-  storeSettings(settingsBackend(), kSettingNames, s);
+  storeCompleteSettings(QStringLiteral("Secret9"));
   for (int n = 1; n <= 3; ++n)
     root_->write(QStringLiteral("Inbox/%1").arg(MailStore::msgFileName(n)),
                  message(QStringLiteral("Sender %1 <s%1@example.org>").arg(n), QStringLiteral("Subject %1").arg(n),

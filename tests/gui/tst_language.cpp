@@ -16,17 +16,6 @@
 
 namespace {
 
-void storeCompleteSettings() {
-  TovelSettings s;
-  s.user_email = QStringLiteral("me@example.org");
-  s.user_name = QStringLiteral("Me");
-  s.pop_host = QStringLiteral("127.0.0.1:1");
-  s.pop_user = QStringLiteral("me");
-  s.pop_password = QStringLiteral("pw");
-  s.smtp_host = QStringLiteral("127.0.0.1:1");
-  storeSettings(settingsBackend(), kSettingNames, s);
-}
-
 QString codes(const QString& latin1) { return latin1; }
 
 }  // namespace

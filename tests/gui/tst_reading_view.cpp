@@ -102,14 +102,7 @@ void ReadingGuiTest::init() {
   root_ = std::make_unique<TestRoot>();
   resetProgramState(*root_);
   prompter_ = std::make_unique<ScriptedPrompter>();
-  TovelSettings s;
-  s.user_email = QStringLiteral("me@example.org");
-  s.user_name = QStringLiteral("Me");
-  s.pop_host = QStringLiteral("127.0.0.1:1");
-  s.pop_user = QStringLiteral("me");
-  s.pop_password = QStringLiteral("pw");
-  s.smtp_host = QStringLiteral("127.0.0.1:1");
-  storeSettings(settingsBackend(), kSettingNames, s);
+  storeCompleteSettings();
 }
 
 void ReadingGuiTest::cleanup() {

@@ -20,17 +20,6 @@
 
 namespace {
 
-void storeCompleteSettings() {
-  TovelSettings s;
-  s.user_email = QStringLiteral("me@example.org");
-  s.user_name = QStringLiteral("Me");
-  s.pop_host = QStringLiteral("127.0.0.1:1");
-  s.pop_user = QStringLiteral("me");
-  s.pop_password = QStringLiteral("pw");
-  s.smtp_host = QStringLiteral("127.0.0.1:1");
-  storeSettings(settingsBackend(), kSettingNames, s);
-}
-
 QStringList listTexts(QListWidget* list) {
   QStringList texts;
   for (int i = 0; i < list->count(); ++i)

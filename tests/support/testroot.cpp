@@ -38,3 +38,14 @@ void resetProgramState(const TestRoot& root) {
   settings() = TovelSettings();
   setSettingsBackend(std::make_unique<QSettingsBackend>(root.settingsFile()));
 }
+
+void storeCompleteSettings(const QString& popPassword) {
+  TovelSettings s;
+  s.user_email = QStringLiteral("me@example.org");
+  s.user_name = QStringLiteral("Me");
+  s.pop_host = QStringLiteral("127.0.0.1:1");
+  s.pop_user = QStringLiteral("me");
+  s.pop_password = popPassword;
+  s.smtp_host = QStringLiteral("127.0.0.1:1");
+  storeSettings(settingsBackend(), kSettingNames, s);
+}

@@ -22,3 +22,7 @@ class TestRoot {
 // Starts each test with fresh program-wide state: the store points at root,
 // the settings and the settings backend are reset.
 void resetProgramState(const TestRoot& root);
+
+// Stores all six settings (servers on a closed local port), so start-up
+// opens no settings dialog.
+void storeCompleteSettings(const QString& popPassword = QStringLiteral("pw"));
