@@ -367,6 +367,8 @@ void MailForm::Form_Load(bool showSplash) {
   system_test();
 
   chkBlocking->setChecked(Mail1->Blocking());
+  // The menu's check mark tells the truth from the start, like the box.
+  mnuBlocking->setChecked(Mail1->Blocking());
   show();
   setMessageListTabStops();
   textBody->setReadOnly(true);
