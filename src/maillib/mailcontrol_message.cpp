@@ -267,7 +267,7 @@ int MailControl::PartCount() const { return engine_->partCount(); }
 int MailControl::LineCount() const {
   const Entity* s = engine_->structure();
   if (!s || s->isMultipart()) return 0;
-  return std::min(s->lineCount(), 32767);
+  return s->lineCount();
 }
 
 QString MailControl::BodyText(int index) const {

@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QTimeZone>
 #include <algorithm>
+#include <limits>
 
 #include "maillib/gmimeinit.h"
 #include "maillib/gmimeref.h"
@@ -467,7 +468,7 @@ bool MessageEngine::frameIsBodyOf() const { return path_.back().bodyOf; }
 int MessageEngine::partCount() {
   Entity* s = structure();
   if (!s || path_.back().bodyOf) return 0;
-  return int(std::min<size_t>(s->parts.size(), 32767));
+  return int(std::min<size_t>(s->parts.size(), size_t(std::numeric_limits<int>::max())));
 }
 
 bool MessageEngine::enter(int index, QString* problem) {

@@ -60,6 +60,18 @@ class TestMessage : public QObject {
   }
 
  private Q_SLOTS:
+  void longTextKeepsEveryLine() {
+    // No 16-bit limit: a plain text of 40,000 lines reads to its last line.
+    QByteArray text = "From: a@b.c\r\nSubject: long\r\n\r\n";
+    for (int i = 0; i < 40000; ++i)
+      text += "line " + QByteArray::number(i) + "\r\n";
+    writeAll(path("long.msg"), text);
+    MailControl m;
+    load(m, path("long.msg"));
+    QCOMPARE(m.LineCount(), 40000);
+    QCOMPARE(m.BodyText(39999), QStringLiteral("line 39999"));
+  }
+
   void loadsHeaderFieldsOfAFile() {
     writeAll(path("a.msg"), kMixed);
     MailControl m;
