@@ -4,32 +4,9 @@
 
 namespace maillib {
 
-Pop3Client::Pop3Client(LineChannel* channel, QObject* parent) : QObject(parent), ch_(channel) {
-  connect(ch_, &LineChannel::failed, this, [this](const NetError& e) {
-    if (!active_)
-      return;
-    logged_in_ = false;
-    if (fail_)
-      fail_(e);
-  });
-}
+Pop3Client::Pop3Client(LineChannel* channel, QObject* parent) : ProtocolClient(channel, parent) {}
 
-void Pop3Client::setActive(bool active) {
-  active_ = active;
-  if (!active) {
-    disconnect(ch_, &LineChannel::opened, this, nullptr);
-    disconnect(ch_, &LineChannel::secured, this, nullptr);
-  }
-}
-
-void Pop3Client::fail(int code, const QString& diagnosis, const Reply* reply, bool keepOpen) {
-  if (!keepOpen) {
-    logged_in_ = false;
-    ch_->close();
-  }
-  if (fail_)
-    fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
-}
+void Pop3Client::sessionLost() { logged_in_ = false; }
 
 qint64 Pop3Client::messageSize(int n) const {
   return n >= 1 && n <= sizes_.size() ? sizes_[n - 1] : 0;

@@ -2,24 +2,18 @@
 // A POP3 client session (RFC 1939, STLS from RFC 2595) over a LineChannel.
 // Each call starts one step and ends with either its done function or the
 // failure handler, never both.
-#include "maillib/linechannel.h"
+#include "maillib/protocolclient.h"
 
 #include <QVector>
 #include <functional>
 
 namespace maillib {
 
-class Pop3Client : public QObject {
+class Pop3Client : public ProtocolClient {
   Q_OBJECT
  public:
-  using DoneFn = std::function<void()>;
-  using FailFn = std::function<void(const NetError&)>;
-
   explicit Pop3Client(LineChannel* channel, QObject* parent = nullptr);
 
-  void setFailureHandler(FailFn fail) { fail_ = std::move(fail); }
-  // Only the active client of a shared channel hears of its events.
-  void setActive(bool active);
 
   // Connects, switches to TLS when offered, logs in, reads the message count
   // (STAT) and the sizes (LIST).
@@ -37,15 +31,11 @@ class Pop3Client : public QObject {
   qint64 messageSize(int n) const;  // 0 when unknown
 
  private:
-  // A refusal of one command (reply given, keepOpen) leaves the session usable.
-  void fail(int code, const QString& diagnosis, const Reply* reply = nullptr, bool keepOpen = false);
+  void sessionLost() override;
   void afterGreeting();
   void sendUser();
   void readStat();
 
-  LineChannel* ch_;
-  bool active_ = true;
-  FailFn fail_;
   DoneFn login_done_;
   QString host_, user_, password_;
   bool logged_in_ = false;

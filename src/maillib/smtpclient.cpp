@@ -88,32 +88,9 @@ QByteArray smtpDataBlock(const QByteArray& message) {
   return out;
 }
 
-SmtpClient::SmtpClient(LineChannel* channel, QObject* parent) : QObject(parent), ch_(channel) {
-  connect(ch_, &LineChannel::failed, this, [this](const NetError& e) {
-    if (!active_)
-      return;
-    ready_ = false;
-    if (fail_)
-      fail_(e);
-  });
-}
+SmtpClient::SmtpClient(LineChannel* channel, QObject* parent) : ProtocolClient(channel, parent) {}
 
-void SmtpClient::setActive(bool active) {
-  active_ = active;
-  if (!active) {
-    disconnect(ch_, &LineChannel::opened, this, nullptr);
-    disconnect(ch_, &LineChannel::secured, this, nullptr);
-  }
-}
-
-void SmtpClient::fail(int code, const QString& diagnosis, const Reply* reply, bool keepOpen) {
-  if (!keepOpen) {
-    ready_ = false;
-    ch_->close();
-  }
-  if (fail_)
-    fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
-}
+void SmtpClient::sessionLost() { ready_ = false; }
 
 void SmtpClient::open(const QString& host, quint16 port, bool implicitTls, const QString& user,
                       const QString& password, DoneFn done) {

@@ -2,7 +2,7 @@
 // An SMTP client session (RFC 5321) with STARTTLS (RFC 3207), SIZE
 // (RFC 1870), 8BITMIME and AUTH PLAIN / LOGIN / CRAM-MD5 (RFC 4954) over a
 // LineChannel. Each call ends with its done function or the failure handler.
-#include "maillib/linechannel.h"
+#include "maillib/protocolclient.h"
 
 #include <QSet>
 #include <QStringList>
@@ -19,17 +19,10 @@ QStringList splitAddressList(const QString& list);
 // doubled, ending with the line that is a lone dot.
 QByteArray smtpDataBlock(const QByteArray& message);
 
-class SmtpClient : public QObject {
+class SmtpClient : public ProtocolClient {
   Q_OBJECT
  public:
-  using DoneFn = std::function<void()>;
-  using FailFn = std::function<void(const NetError&)>;
-
   explicit SmtpClient(LineChannel* channel, QObject* parent = nullptr);
-
-  void setFailureHandler(FailFn fail) { fail_ = std::move(fail); }
-  // Only the active client of a shared channel hears of its events.
-  void setActive(bool active);
 
   // Connects, greets (EHLO, else HELO), switches to TLS when offered, and
   // authenticates when a user and password are given and AUTH is offered.
@@ -46,8 +39,7 @@ class SmtpClient : public QObject {
   const QSet<QByteArray>& extensions() const { return ext_; }
 
  private:
-  // A refusal of one message (reply given, keepOpen) leaves the session usable.
-  void fail(int code, const QString& diagnosis, const Reply* reply = nullptr, bool keepOpen = false);
+  void sessionLost() override;
   void greet();
   void readExtensions(const Reply& r);
   void afterGreeting();
@@ -55,9 +47,6 @@ class SmtpClient : public QObject {
   void finishOpen();
   void sendRecipient(int index);
 
-  LineChannel* ch_;
-  bool active_ = true;
-  FailFn fail_;
   DoneFn open_done_;
   QString host_, user_, password_;
   bool ready_ = false;

@@ -1,0 +1,32 @@
+#include "maillib/protocolclient.h"
+
+namespace maillib {
+
+ProtocolClient::ProtocolClient(LineChannel* channel, QObject* parent) : QObject(parent), ch_(channel) {
+  connect(ch_, &LineChannel::failed, this, [this](const NetError& e) {
+    if (!active_)
+      return;
+    sessionLost();
+    if (fail_)
+      fail_(e);
+  });
+}
+
+void ProtocolClient::setActive(bool active) {
+  active_ = active;
+  if (!active) {
+    disconnect(ch_, &LineChannel::opened, this, nullptr);
+    disconnect(ch_, &LineChannel::secured, this, nullptr);
+  }
+}
+
+void ProtocolClient::fail(int code, const QString& diagnosis, const Reply* reply, bool keepOpen) {
+  if (!keepOpen) {
+    sessionLost();
+    ch_->close();
+  }
+  if (fail_)
+    fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
+}
+
+}  // namespace maillib
