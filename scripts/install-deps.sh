@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the program needs to build and run.
 # --tests: also the servers and fonts the test suite uses; --demo: the local
-# servers of the demo; --bench: the tools the benchmarks compare with.
+# servers of the demo; --bench: the tools the benchmarks compare with and
+# the fuzzer needs.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
           libqt6printsupport6 libgmime-3.0-dev libssl-dev fonts-dejavu-core)
@@ -9,7 +10,7 @@ if [[ "${1:-}" == "--tests" || "${1:-}" == "--demo" || "${1:-}" == "--bench" ]];
   packages+=(dovecot-core dovecot-pop3d postfix openssl python3)
 fi
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(mpop fetchmail msmtp bc)
+  packages+=(mpop fetchmail msmtp bc clang libclang-rt-14-dev)
 fi
 if [[ "${1:-}" == "--tests" ]]; then
   # The font checks compare our glyphs with the Noto fonts they come from.
