@@ -17,8 +17,18 @@ user=demo@example.test
 password=demo-pass
 mkdir -p "$demo"
 chmod 0755 "$demo"
-srv=$demo/servers
-rm -rf "$srv"
+# The servers' own users (dovecot, mail, postfix) must reach their files, and
+# a home folder such as /root is closed to them: the servers live in /tmp.
+srv=$(mktemp -d /tmp/tovelmail-demo-servers.XXXXXX)
+chmod 0755 "$srv"
+pids=()
+cleanup() {
+  [[ $(id -u) == 0 ]] && postfix -c "$srv/postfix" stop >/dev/null 2>&1 || true
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$srv"
+}
+trap cleanup EXIT
 
 read -r pop3 pop3s smtp sub smtps < <(python3 - <<'PY'
 import socket
@@ -78,14 +88,6 @@ $(printf '1. Opening\n2. Budget\n3. Any other business\n' | base64)
 --demo-boundary--
 MSG
 [[ $(id -u) == 0 ]] && chown -R mail:mail "$srv/mail"
-
-pids=()
-cleanup() {
-  [[ $(id -u) == 0 ]] && postfix -c "$srv/postfix" stop >/dev/null 2>&1 || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-}
-trap cleanup EXIT
 
 dovecot -F -c "$srv/dovecot/dovecot.conf" &
 pids+=($!)
