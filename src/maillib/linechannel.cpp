@@ -283,6 +283,16 @@ void LineChannel::onReadyRead() {
   }
 }
 
+bool LineChannel::handOnReply() {
+  Reply reply = std::move(partial_);
+  partial_ = Reply();
+  ReplyHandler handler = std::move(handler_);
+  handler_ = nullptr;
+  timer_.stop();
+  handler(reply);
+  return true;
+}
+
 bool LineChannel::takeLine(QByteArray& line) {
   const qsizetype nl = buffer_.indexOf('\n', pos_);
   if (nl < 0) {
@@ -318,13 +328,7 @@ bool LineChannel::parseReply() {
       partial_.lines.append(partial_.text);
       if (line.size() == 3 || line[3] == ' ') {
         partial_.ok = partial_.code < 400;
-        Reply reply = std::move(partial_);
-        partial_ = Reply();
-        ReplyHandler h = std::move(handler_);
-        handler_ = nullptr;
-        timer_.stop();
-        h(reply);
-        return true;
+        return handOnReply();
       }
     }
     return false;
@@ -350,13 +354,7 @@ bool LineChannel::parseReply() {
     if (kind_ == ReplyKind::Pop3Multi && partial_.ok) {
       in_data_ = true;
     } else {
-      Reply reply = std::move(partial_);
-      partial_ = Reply();
-      ReplyHandler h = std::move(handler_);
-      handler_ = nullptr;
-      timer_.stop();
-      h(reply);
-      return true;
+      return handOnReply();
     }
   }
 
@@ -398,13 +396,7 @@ bool LineChannel::parseReply() {
   log(QStringLiteral("<-- ."));
   Q_EMIT dataRead(data_bytes_);
   in_data_ = false;
-  Reply reply = std::move(partial_);
-  partial_ = Reply();
-  ReplyHandler h = std::move(handler_);
-  handler_ = nullptr;
-  timer_.stop();
-  h(reply);
-  return true;
+  return handOnReply();
 }
 
 }  // namespace maillib

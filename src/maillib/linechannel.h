@@ -89,6 +89,7 @@ class LineChannel : public QObject {
   void onTimeout();
   void fail(int code, const QString& diagnosis, const QString& serverText = {});
   bool parseReply();   // true when a reply was completed and handed on
+  bool handOnReply();  // gives the finished reply to its handler
   bool takeLine(QByteArray& line);  // next complete line without its line end
   void armTimer();
   void log(const QString& text);

@@ -132,24 +132,6 @@ void Pop3Client::remove(int n, DoneFn done) {
   });
 }
 
-void Pop3Client::quit(DoneFn done) {
-  logged_in_ = false;
-  if (!ch_->isOpen()) {
-    ch_->close();
-    return done();
-  }
-  // A failure while saying goodbye only means the server keeps what it had.
-  FailFn saved = fail_;
-  fail_ = [this, done, saved](const NetError&) {
-    fail_ = saved;
-    done();
-  };
-  ch_->sendLine("QUIT");
-  ch_->expect(ReplyKind::Pop3Status, [this, done, saved](Reply&) {
-    fail_ = saved;
-    ch_->close();
-    done();
-  });
-}
+void Pop3Client::quit(DoneFn done) { sayGoodbye(ReplyKind::Pop3Status, std::move(done)); }
 
 }  // namespace maillib

@@ -29,4 +29,23 @@ void ProtocolClient::fail(int code, const QString& diagnosis, const Reply* reply
     fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
 }
 
+void ProtocolClient::sayGoodbye(ReplyKind kind, DoneFn done) {
+  sessionLost();
+  if (!ch_->isOpen()) {
+    ch_->close();
+    return done();
+  }
+  FailFn saved = fail_;
+  fail_ = [this, done, saved](const NetError&) {
+    fail_ = saved;
+    done();
+  };
+  ch_->sendLine("QUIT");
+  ch_->expect(kind, [this, done, saved](Reply&) {
+    fail_ = saved;
+    ch_->close();
+    done();
+  });
+}
+
 }  // namespace maillib

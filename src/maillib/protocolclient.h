@@ -24,6 +24,9 @@ class ProtocolClient : public QObject {
   virtual void sessionLost() = 0;
   // A refusal of one command (reply given, keepOpen) leaves the session usable.
   void fail(int code, const QString& diagnosis, const Reply* reply = nullptr, bool keepOpen = false);
+  // QUIT, then closes. A failure while saying goodbye only means the server
+  // keeps what it had, so this never fails.
+  void sayGoodbye(ReplyKind kind, DoneFn done);
 
   LineChannel* ch_;
   FailFn fail_;

@@ -307,23 +307,6 @@ void SmtpClient::sendRecipient(int index) {
   });
 }
 
-void SmtpClient::quit(DoneFn done) {
-  ready_ = false;
-  if (!ch_->isOpen()) {
-    ch_->close();
-    return done();
-  }
-  FailFn saved = fail_;
-  fail_ = [this, done, saved](const NetError&) {
-    fail_ = saved;
-    done();
-  };
-  ch_->sendLine("QUIT");
-  ch_->expect(ReplyKind::Smtp, [this, done, saved](Reply&) {
-    fail_ = saved;
-    ch_->close();
-    done();
-  });
-}
+void SmtpClient::quit(DoneFn done) { sayGoodbye(ReplyKind::Smtp, std::move(done)); }
 
 }  // namespace maillib
