@@ -54,6 +54,11 @@ std::optional<QString> QtPrompter::input(const QString& prompt, const QString& t
   return answer;
 }
 
+bool QtPrompter::question(const QString& text, const QString& title) {
+  return QMessageBox::question(dialogParent(), titleOrApp(title), text,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 QString QtPrompter::openFileName(const QString& caption, const QString& filter) {
   return QFileDialog::getOpenFileName(dialogParent(), titleOrApp(caption), QString(), filter);
 }

@@ -25,6 +25,10 @@ class Prompter {
   virtual std::optional<QString> input(const QString& prompt, const QString& title = {},
                                        const QString& defaultText = {}, bool masked = false) = 0;
 
+  // A question with Yes and No buttons; true for Yes. An empty title shows
+  // the application title.
+  virtual bool question(const QString& text, const QString& title = {}) = 0;
+
   // File choosers. An empty result means the user cancelled.
   virtual QString openFileName(const QString& caption = {}, const QString& filter = {}) = 0;
   virtual QString saveFileName(const QString& caption = {}, const QString& suggested = {},
@@ -47,6 +51,7 @@ class QtPrompter : public Prompter {
   void message(const QString& text, const QString& title, MessageIcon icon) override;
   std::optional<QString> input(const QString& prompt, const QString& title,
                                const QString& defaultText, bool masked) override;
+  bool question(const QString& text, const QString& title) override;
   QString openFileName(const QString& caption, const QString& filter) override;
   QString saveFileName(const QString& caption, const QString& suggested,
                        const QString& filter) override;

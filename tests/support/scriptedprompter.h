@@ -1,6 +1,6 @@
 #pragma once
 // A prompter for tests: records every text shown and answers input boxes and
-// file dialogs from queues. An empty queue answers "cancel".
+// file dialogs from queues. An empty queue answers "cancel" (No for questions).
 #include "platform/prompter.h"
 
 #include <QQueue>
@@ -17,6 +17,8 @@ class ScriptedPrompter : public platform::Prompter {
   QList<bool> maskedInputs;
   QQueue<std::optional<QString>> inputAnswers;
   QQueue<QString> fileAnswers;
+  QStringList questions;  // texts of yes/no questions, in order
+  QQueue<bool> questionAnswers;
 
   void message(const QString& text, const QString& title, platform::MessageIcon) override {
     messages.append(text);
@@ -27,6 +29,10 @@ class ScriptedPrompter : public platform::Prompter {
     prompts.append(prompt);
     maskedInputs.append(masked);
     return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.dequeue();
+  }
+  bool question(const QString& text, const QString&) override {
+    questions.append(text);
+    return questionAnswers.isEmpty() ? false : questionAnswers.dequeue();
   }
   QString openFileName(const QString&, const QString&) override {
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
