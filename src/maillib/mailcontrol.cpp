@@ -25,32 +25,18 @@ void MailControl::setActionCode(int code) {
     case 3: opConnect(); break;
     case 8: opDisconnect(); break;
     case 10: opDelete(); break;
-    case 11: opRelease(); break;
     case 13:
       if (flags & 4)
         opRetrieve();
       else
-        opLoadFile();
+        runMessageCode(code, flags);
       break;
     case 15:
       if (flags & 64)
         opSend();
-      else if (flags & 32)
-        opWriteFile();
-      else if (flags & 16)
-        opWriteSource();
-      // Flags 2: nothing to write.
-      break;
-    case 5:
-      if (flags & 32)
-        opSavePartFile();
       else
-        opSavePartText();
+        runMessageCode(code, flags);
       break;
-    case 7: opEnterPart(); break;
-    case 2: opLeavePart(); break;
-    case 4: opAddPart(); break;
-    case 9: opLoadPartFile(); break;
-    default: break;
+    default: runMessageCode(code, flags); break;
   }
 }

@@ -18,8 +18,16 @@
 // through the event loop exactly once. With Blocking set they finish inside
 // the assignment and no Done is emitted. Message operations always finish
 // inside the assignment. Failures emit AsyncError(code, text).
+//
+// The message operations are also plain member functions (loadFile,
+// enterPart, savePartToFile, ...). These take their arguments directly,
+// leave the properties alone and return whether they worked, with the reason
+// in `why`, instead of emitting AsyncError; the operation codes call them and
+// report a failure through AsyncError.
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -151,6 +159,33 @@ class MailControl : public QObject {
   // Envelope recipients: every address of To, CC and BCC.
   QStringList recipientAddresses() const;
 
+  // --- typed message operations (see the top of this file)
+  // Loads a message file; the fields of the message are readable at once.
+  bool loadFile(const QString& path, QString* why = nullptr);
+  // Writes the current message to a new file (an existing file is never
+  // replaced).
+  bool writeToFile(const QString& path, QString* why = nullptr);
+  // The whole current message as text, headers and MIME structure included.
+  QString sourceText(QString* why = nullptr);
+  // Makes part index of the current entity current; on failure the entity
+  // stays balanced, so the leavePart() that follows lands where it was.
+  bool enterPart(int index, QString* why = nullptr);
+  void leavePart();
+  // The current part decoded, as text. why tells of damage; the text is then
+  // what could be read.
+  QString partText(QString* why = nullptr);
+  // The current part decoded into a file (replaced when it exists). A part
+  // that was only partly readable is still written and returns true, with
+  // the damage in why.
+  bool savePartToFile(const QString& path, QString* why = nullptr);
+  // Adds an empty part at index (appends when index < 0); returns the new
+  // part's index, or -1.
+  int addPart(int index = -1, QString* why = nullptr);
+  // Loads a file into the current part, encoded as its TransferEncoding says.
+  bool loadPartFile(const QString& path, QString* why = nullptr);
+  // Lets go of the current message (before its file is moved or deleted).
+  void release();
+
   // Reports a failure: emits AsyncError and, with DebugMode on, Debug.
   void reportError(int code, const QString& message);
   // True when the operation started last reported a failure (for callers
@@ -158,18 +193,30 @@ class MailControl : public QObject {
   bool lastOperationFailed() const { return last_failed_; }
 
  private:
+  // What a message operation found wrong, each problem as AsyncError would
+  // report it, in order. A failed operation did not do its work; a noted
+  // problem leaves a usable result (a damaged part read as far as it goes).
+  struct Outcome {
+    QList<QPair<int, QString>> problems;
+    bool failed = false;
+    void fail(int code, const QString& text);
+    void note(int code, const QString& text);
+    // Puts the problems into why and returns whether the work was done.
+    bool settle(QString* why) const;
+  };
+  void report(const Outcome& outcome);
+  void noteParseProblem(Outcome& outcome);
+
   // Message operations (message side).
-  void opLoadFile();
-  void opWriteFile();
-  void opWriteSource();
-  void opSavePartText();
-  void opSavePartFile();
-  void opEnterPart();
-  void opLeavePart();
-  void opAddPart();
-  void opLoadPartFile();
-  void opRelease();
-  void reportParseProblem();
+  void runLoadFile(const QString& path, Outcome& outcome);
+  void runWriteFile(const QString& path, Outcome& outcome);
+  QString runSourceText(Outcome& outcome);
+  void runEnterPart(int index, Outcome& outcome);
+  QString runPartText(Outcome& outcome);
+  void runSavePartFile(const QString& path, Outcome& outcome);
+  int runAddPart(int index, Outcome& outcome);
+  void runLoadPartFile(const QString& path, Outcome& outcome);
+  void runMessageCode(int code, int flags);
 
   // Network operations (network side).
   void opConnect();

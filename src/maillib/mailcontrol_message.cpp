@@ -343,29 +343,146 @@ QStringList MailControl::recipientAddresses() const {
   return out;
 }
 
-// ------------------------------------------------------------ operations
+// ------------------------------------------------------------ outcomes
 
-void MailControl::reportParseProblem() {
-  const QString problem = engine_->takeParseProblem();
-  if (!problem.isEmpty()) reportError(ErrParse, problem);
+void MailControl::Outcome::fail(int code, const QString& text) {
+  failed = true;
+  problems.append({code, text});
 }
 
-void MailControl::opLoadFile() {
+void MailControl::Outcome::note(int code, const QString& text) {
+  if (!text.isEmpty()) problems.append({code, text});
+}
+
+bool MailControl::Outcome::settle(QString* why) const {
+  if (why) {
+    QStringList texts;
+    for (const auto& p : problems) texts.append(p.second);
+    *why = texts.join(QLatin1Char('\n'));
+  }
+  return !failed;
+}
+
+void MailControl::report(const Outcome& outcome) {
+  for (const auto& p : outcome.problems) reportError(p.first, p.second);
+}
+
+void MailControl::noteParseProblem(Outcome& outcome) {
+  outcome.note(ErrParse, engine_->takeParseProblem());
+}
+
+// ------------------------------------------------------------ operation codes
+
+void MailControl::runMessageCode(int code, int flags) {
+  Outcome o;
+  switch (code) {
+    case 11: release(); break;
+    case 13: runLoadFile(part_file_, o); break;
+    case 15:
+      if (flags & 32)
+        runWriteFile(message_file_, o);
+      else if (flags & 16)
+        output_text_ = runSourceText(o);
+      // Flags 2: nothing to write.
+      break;
+    case 5:
+      if (flags & 32)
+        runSavePartFile(message_file_, o);
+      else
+        output_text_ = runPartText(o);
+      break;
+    case 7: runEnterPart(part_index_, o); break;
+    case 2: leavePart(); break;
+    case 4: {
+      const int index = runAddPart(part_index_set_ ? part_index_ : -1, o);
+      part_index_set_ = false;
+      if (index >= 0) part_index_ = index;
+      break;
+    }
+    case 9: runLoadPartFile(part_file_, o); break;
+    default: break;
+  }
+  report(o);
+}
+
+// ------------------------------------------------------------ typed calls
+
+bool MailControl::loadFile(const QString& path, QString* why) {
+  Outcome o;
+  runLoadFile(path, o);
+  return o.settle(why);
+}
+
+bool MailControl::writeToFile(const QString& path, QString* why) {
+  Outcome o;
+  runWriteFile(path, o);
+  return o.settle(why);
+}
+
+QString MailControl::sourceText(QString* why) {
+  Outcome o;
+  const QString text = runSourceText(o);
+  o.settle(why);
+  return text;
+}
+
+bool MailControl::enterPart(int index, QString* why) {
+  Outcome o;
+  runEnterPart(index, o);
+  return o.settle(why);
+}
+
+void MailControl::leavePart() { engine_->leave(); }
+
+QString MailControl::partText(QString* why) {
+  Outcome o;
+  const QString text = runPartText(o);
+  o.settle(why);
+  return text;
+}
+
+bool MailControl::savePartToFile(const QString& path, QString* why) {
+  Outcome o;
+  runSavePartFile(path, o);
+  return o.settle(why);
+}
+
+int MailControl::addPart(int index, QString* why) {
+  Outcome o;
+  const int added = runAddPart(index, o);
+  o.settle(why);
+  return added;
+}
+
+bool MailControl::loadPartFile(const QString& path, QString* why) {
+  Outcome o;
+  runLoadPartFile(path, o);
+  return o.settle(why);
+}
+
+void MailControl::release() {
+  engine_->clear();
+  part_index_set_ = false;
+}
+
+// ------------------------------------------------------------ operations
+
+void MailControl::runLoadFile(const QString& path, Outcome& o) {
   QString problem;
-  switch (engine_->loadFile(part_file_, &problem)) {
+  switch (engine_->loadFile(path, &problem)) {
     case maillib::MessageEngine::LoadResult::Ok: break;
-    case maillib::MessageEngine::LoadResult::FileError: reportError(ErrFile, problem); break;
-    case maillib::MessageEngine::LoadResult::NotAMessage: reportError(ErrParse, problem); break;
+    case maillib::MessageEngine::LoadResult::FileError: o.fail(ErrFile, problem); break;
+    case maillib::MessageEngine::LoadResult::NotAMessage: o.fail(ErrParse, problem); break;
   }
 }
 
-void MailControl::opWriteFile() {
-  if (message_file_.trimmed().isEmpty()) {
-    reportError(ErrFile, QStringLiteral("No file was named to write the message to."));
+void MailControl::runWriteFile(const QString& path, Outcome& o) {
+  if (path.trimmed().isEmpty()) {
+    o.fail(ErrFile, QStringLiteral("No file was named to write the message to."));
     return;
   }
   if (engine_->isEmpty()) {
-    reportError(ErrState, QStringLiteral("There is no message to write to %1.").arg(message_file_));
+    o.fail(ErrState, QStringLiteral("There is no message to write to %1.").arg(path));
     return;
   }
   engine_->completeHeaders(message_number_, sender_);
@@ -373,78 +490,74 @@ void MailControl::opWriteFile() {
   // would be lost.
   const QByteArray bytes = engine_->serialize(false);
   if (!engine_->isComplete()) {
-    reportError(ErrFile, engine_->takeParseProblem());
+    o.fail(ErrFile, engine_->takeParseProblem());
     return;
   }
-  const store::WriteResult r = store::writeFileSafely(message_file_, bytes, false);
-  if (!r.ok) reportError(ErrFile, r.error);
+  const store::WriteResult r = store::writeFileSafely(path, bytes, false);
+  if (!r.ok) o.fail(ErrFile, r.error);
 }
 
-void MailControl::opWriteSource() {
-  output_text_ = engine_->isEmpty() ? QString() : mt::rawToText(engine_->serialize(false));
-  reportParseProblem();
+QString MailControl::runSourceText(Outcome& o) {
+  const QString text = engine_->isEmpty() ? QString() : mt::rawToText(engine_->serialize(false));
+  noteParseProblem(o);
+  return text;
 }
 
-void MailControl::opSavePartText() {
+QString MailControl::runPartText(Outcome& o) {
   const maillib::MessageEngine::Content c = engine_->content();
-  output_text_ = mt::bytesToText(c.bytes, c.charset);
-  reportParseProblem();
-  if (!c.problem.isEmpty()) reportError(ErrParse, c.problem);
+  const QString text = mt::bytesToText(c.bytes, c.charset);
+  noteParseProblem(o);
+  o.note(ErrParse, c.problem);
+  return text;
 }
 
-void MailControl::opSavePartFile() {
-  if (message_file_.trimmed().isEmpty()) {
-    reportError(ErrFile, QStringLiteral("No file was named to save the part to."));
+void MailControl::runSavePartFile(const QString& path, Outcome& o) {
+  if (path.trimmed().isEmpty()) {
+    o.fail(ErrFile, QStringLiteral("No file was named to save the part to."));
     return;
   }
   const maillib::MessageEngine::Content c = engine_->content();
-  reportParseProblem();
+  noteParseProblem(o);
   if (engine_->structure() == nullptr) {
-    reportError(ErrPart, c.problem);
+    o.fail(ErrPart, c.problem);
     return;
   }
-  const store::WriteResult r = store::writeFileSafely(message_file_, c.bytes, true);
+  const store::WriteResult r = store::writeFileSafely(path, c.bytes, true);
   if (!r.ok) {
-    reportError(ErrFile, r.error);
+    o.fail(ErrFile, r.error);
     return;
   }
-  if (!c.problem.isEmpty()) reportError(ErrParse, c.problem + QStringLiteral(" (saved what could be read)"));
+  if (!c.problem.isEmpty()) o.note(ErrParse, c.problem + QStringLiteral(" (saved what could be read)"));
 }
 
-void MailControl::opEnterPart() {
+void MailControl::runEnterPart(int index, Outcome& o) {
   QString problem;
-  const bool ok = engine_->enter(part_index_, &problem);
-  reportParseProblem();
-  if (!ok) reportError(ErrPart, problem);
+  const bool ok = engine_->enter(index, &problem);
+  noteParseProblem(o);
+  if (!ok) o.fail(ErrPart, problem);
 }
 
-void MailControl::opLeavePart() { engine_->leave(); }
-
-void MailControl::opAddPart() {
-  const int index = engine_->addPart(part_index_set_ ? part_index_ : -1);
-  part_index_set_ = false;
-  if (index < 0) {
-    reportError(ErrState, QStringLiteral("A part cannot be added here."));
-    return;
-  }
-  part_index_ = index;
+int MailControl::runAddPart(int index, Outcome& o) {
+  const int added = engine_->addPart(index);
+  if (added < 0) o.fail(ErrState, QStringLiteral("A part cannot be added here."));
+  return added;
 }
 
-void MailControl::opLoadPartFile() {
+void MailControl::runLoadPartFile(const QString& path, Outcome& o) {
   Entity* s = engine_->structure();
   Entity* fields = engine_->part();
   if (!s || !fields || s->isMultipart() || s != fields) {
-    reportError(ErrState, QStringLiteral("A file can only be loaded into a single part."));
+    o.fail(ErrState, QStringLiteral("A file can only be loaded into a single part."));
     return;
   }
-  QFile file(part_file_);
-  if (part_file_.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-    reportError(ErrFile, QStringLiteral("Cannot open %1: %2").arg(part_file_, file.errorString()));
+  QFile file(path);
+  if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    o.fail(ErrFile, QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
     return;
   }
   const QByteArray data = file.readAll();
   if (file.error() != QFileDevice::NoError) {
-    reportError(ErrFile, QStringLiteral("Cannot read %1: %2").arg(part_file_, file.errorString()));
+    o.fail(ErrFile, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     return;
   }
   codec::Encoding enc = codec::fromName(TransferEncoding());
@@ -463,15 +576,10 @@ void MailControl::opLoadPartFile() {
   }
   QByteArray name = mt::parameter(mt::splitAtFirstParameter(mt::unfold(s->value("Content-Disposition"))).second,
                                   "filename");
-  if (name.isEmpty()) name = QFileInfo(part_file_).fileName().toUtf8();
+  if (name.isEmpty()) name = QFileInfo(path).fileName().toUtf8();
   const qsizetype slash = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
   if (slash >= 0) name = name.mid(slash + 1);
   s->body = codec::encode(enc, data, name, false);
   s->bodyChanged();
   engine_->touch();
-}
-
-void MailControl::opRelease() {
-  engine_->clear();
-  part_index_set_ = false;
 }

@@ -122,6 +122,82 @@ class TestMessage : public QObject {
     QCOMPARE(errors.count(), 0);
   }
 
+  void typedCallsAnswerInsteadOfSignalling() {
+    // The plain member functions do the work of the operation codes, leave
+    // the properties alone and say why they failed; no AsyncError at all.
+    writeAll(path("t.msg"), kMixed);
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    QString why;
+    QVERIFY(!m.loadFile(path("absent.msg"), &why));
+    QVERIFY(why.contains(QLatin1String("absent.msg")));
+    QVERIFY(m.loadFile(path("t.msg"), &why));
+    QVERIFY(why.isEmpty());
+    QCOMPARE(m.Subject(), QString::fromUtf8("Café time"));
+
+    QVERIFY(!m.enterPart(7, &why));
+    QVERIFY(!why.isEmpty());
+    m.leavePart();
+    QCOMPARE(m.PartCount(), 2);  // the failed enter stayed balanced
+    QVERIFY(m.enterPart(1));
+    QCOMPARE(m.partText(&why), QString::fromLatin1("\x00\x01\x02\x03\x04\xff", 6));
+    QVERIFY(why.isEmpty());
+    QVERIFY(m.savePartToFile(path("t.bin")));
+    QCOMPARE(readAll(path("t.bin")), QByteArray("\x00\x01\x02\x03\x04\xff", 6));
+    QVERIFY(!m.savePartToFile(path("no-such-folder/t.bin"), &why));
+    QVERIFY(!why.isEmpty());
+    m.leavePart();
+
+    QCOMPARE(m.sourceText().toLatin1(), kMixed);
+    QVERIFY(m.writeToFile(path("t-copy.msg")));
+    QCOMPARE(readAll(path("t-copy.msg")), kMixed);
+    QVERIFY(!m.writeToFile(path("t-copy.msg"), &why));  // never over a stored message
+    QCOMPARE(errors.count(), 0);
+    QVERIFY(m.PartFile().isEmpty() && m.MessageFile().isEmpty() && m.OutputText().isEmpty());
+
+    // The numeric codes still report the same failure through the signal.
+    m.setPartIndex(7);
+    m.setActionCode(7);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toInt(), int(MailControl::ErrPart));
+    m.setActionCode(2);
+  }
+
+  void typedCallsBuildAMessage() {
+    writeAll(path("note.txt"), "attached text\r\n");
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    m.release();
+    m.setSubject(QStringLiteral("built"));
+    m.setBodyText(0, QStringLiteral("Body first."));
+    const int part = m.addPart();
+    QCOMPARE(part, 1);
+    QVERIFY(m.enterPart(part));
+    m.setContentType(QStringLiteral("text"));
+    m.setContentDisposition(QStringLiteral("attachment; filename=\"note.txt\""));
+    QString why;
+    QVERIFY(!m.loadPartFile(path("missing.txt"), &why));
+    QVERIFY(why.contains(QLatin1String("missing.txt")));
+    QVERIFY(m.loadPartFile(path("note.txt")));
+    m.leavePart();
+    QVERIFY(m.writeToFile(path("built.msg")));
+    QCOMPARE(errors.count(), 0);
+
+    QVERIFY(m.loadFile(path("built.msg")));
+    QCOMPARE(m.PartCount(), 2);
+    QVERIFY(m.enterPart(1));
+    QCOMPARE(m.partText(), QStringLiteral("attached text\r\n"));
+  }
+
+  void damagedPartIsSavedAndItsDamageTold() {
+    MailControl m;
+    QVERIFY(m.loadMessageBytes("From: a@b.c\r\nContent-Transfer-Encoding: base64\r\n\r\nQUJD!!RA==\r\n"));
+    QString why;
+    QVERIFY(m.savePartToFile(path("damaged.bin"), &why));
+    QVERIFY(!why.isEmpty());
+    QVERIFY(QFile::exists(path("damaged.bin")));
+  }
+
   void singlePartMessageIsItsOwnPartZero() {
     // No Content-Type at all: text/plain.
     writeAll(path("c.msg"), "From: x@y.z\nSubject: plain\n\nline one\nline two\n");
