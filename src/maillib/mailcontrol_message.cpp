@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "maillib/addresses.h"
 #include "maillib/mailcontrol.h"
 #include "maillib/messageengine.h"
 #include "maillib/mimetext.h"
+#include "maillib/parameters.h"
 #include "maillib/transfercodec.h"
 #include "platform/codepage.h"
 #include "store/safewrite.h"
@@ -25,6 +27,10 @@ bool isNamedField(const QByteArray& name) {
 
 QString fieldOf(const Entity* e, const char* name) {
   return e ? mt::decodeHeader(e->value(name)) : QString();
+}
+
+QString addressFieldOf(const Entity* e, const char* name) {
+  return e ? maillib::decodeAddressHeader(e->value(name)) : QString();
 }
 
 // The entity whose Content-Type describes the stored body of the frame.
@@ -80,10 +86,10 @@ void fillTextBody(Entity& e, const QString& text) {
 
 // ------------------------------------------------------------ header fields
 
-QString MailControl::From() const { return fieldOf(engine_->message(), "From"); }
-QString MailControl::To() const { return fieldOf(engine_->message(), "To"); }
-QString MailControl::CC() const { return fieldOf(engine_->message(), "Cc"); }
-QString MailControl::BCC() const { return fieldOf(engine_->message(), "Bcc"); }
+QString MailControl::From() const { return addressFieldOf(engine_->message(), "From"); }
+QString MailControl::To() const { return addressFieldOf(engine_->message(), "To"); }
+QString MailControl::CC() const { return addressFieldOf(engine_->message(), "Cc"); }
+QString MailControl::BCC() const { return addressFieldOf(engine_->message(), "Bcc"); }
 QString MailControl::Subject() const { return fieldOf(engine_->message(), "Subject"); }
 QString MailControl::Date() const { return fieldOf(engine_->message(), "Date"); }
 
@@ -94,7 +100,7 @@ void setField(maillib::MessageEngine& engine, const char* name, const QString& v
   if (value.trimmed().isEmpty()) {
     if (m->find(name)) m->remove(name);
   } else {
-    m->set(name, addresses ? mt::encodeAddressList(value) : mt::encodeText(value));
+    m->set(name, addresses ? maillib::encodeAddressList(value) : mt::encodeText(value));
   }
   engine.touch();
 }
@@ -184,7 +190,7 @@ QString MailControl::ContentSubType() const {
 
 QString MailControl::ContentParameters() const {
   const Entity* e = engine_->part();
-  return e ? mt::readableParameters(e->params()) : QString();
+  return e ? maillib::readableParameters(e->params()) : QString();
 }
 
 void MailControl::setContentType(const QString& value) {
@@ -218,7 +224,7 @@ QString MailControl::ContentDisposition() const {
   if (v.isNull()) return {};
   const auto split = mt::splitAtFirstParameter(mt::unfold(v));
   QString out = QString::fromLatin1(split.first.trimmed());
-  if (!split.second.isEmpty()) out += QStringLiteral("; ") + mt::readableParameters(split.second);
+  if (!split.second.isEmpty()) out += QStringLiteral("; ") + maillib::readableParameters(split.second);
   return out;
 }
 
@@ -333,7 +339,9 @@ QStringList MailControl::recipientAddresses() const {
   const Entity* r = engine_->root();
   QStringList out;
   for (const char* field : {"To", "Cc", "Bcc"}) {
-    for (const QString& a : mt::addresses(mt::decodeHeader(r->value(field)))) {
+    // Read from the stored text: an address is never taken from a decoded
+    // encoded word.
+    for (const QString& a : maillib::splitAddressList(mt::rawToText(mt::unfold(r->value(field))))) {
       bool seen = false;
       for (const QString& o : out)
         if (o.compare(a, Qt::CaseInsensitive) == 0) seen = true;

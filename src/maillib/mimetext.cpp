@@ -2,7 +2,9 @@
 
 #include <gmime/gmime.h>
 
+#include "maillib/addresses.h"
 #include "maillib/gmimeinit.h"
+#include "maillib/parameters.h"
 
 namespace maillib::mimetext {
 
@@ -102,13 +104,15 @@ QByteArray encodedWords(const QString& text) {
   return words.join("\r\n ");
 }
 
+}  // namespace
+
 bool needsEncoding(const QString& text) {
   for (QChar c : text)
     if (c.unicode() > 0x7E || (c.unicode() < 0x20 && c != QLatin1Char('\t'))) return true;
   return text.contains(QLatin1String("=?"));
 }
 
-}  // namespace
+QByteArray encodeWords(const QString& text) { return encodedWords(text); }
 
 bool isAscii(const QByteArray& bytes) {
   for (char c : bytes)
@@ -214,52 +218,6 @@ QByteArray encodeText(const QString& text) {
   return out;
 }
 
-QByteArray encodeAddressList(const QString& text) {
-  if (!needsEncoding(text)) return text.toLatin1();
-  // Encode the display name of each entry; addresses stay as they are.
-  QList<QByteArray> items;
-  QString cur;
-  bool quoted = false;
-  int angle = 0;
-  QList<QString> parts;
-  for (QChar c : text) {
-    if (c == QLatin1Char('"')) quoted = !quoted;
-    else if (!quoted && c == QLatin1Char('<')) ++angle;
-    else if (!quoted && c == QLatin1Char('>') && angle > 0) --angle;
-    if (!quoted && angle == 0 && (c == QLatin1Char(',') || c == QLatin1Char(';'))) {
-      parts.append(cur);
-      cur.clear();
-      continue;
-    }
-    cur += c;
-  }
-  parts.append(cur);
-  for (const QString& p : parts) {
-    const qsizetype lt = p.indexOf(QLatin1Char('<'));
-    QString name = lt >= 0 ? p.left(lt).trimmed() : QString();
-    QString addr = lt >= 0 ? p.mid(lt).trimmed() : p.trimmed();
-    if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
-      name = name.mid(1, name.size() - 2);
-    QByteArray item;
-    if (!name.isEmpty()) {
-      if (needsEncoding(name)) {
-        item = encodedWords(name) + ' ';
-      } else {
-        QByteArray plain = name.toLatin1();
-        static const QByteArray specials = "()<>[]:;@\\,.\"";
-        bool quote = false;
-        for (char c : plain)
-          if (specials.contains(c)) quote = true;
-        if (quote) plain = '"' + plain.replace('\\', "\\\\").replace('"', "\\\"") + '"';
-        item = plain + ' ';
-      }
-    }
-    item += needsEncoding(addr) ? encodedWords(addr) : addr.toLatin1();
-    items.append(item);
-  }
-  return items.join(", ");
-}
-
 QByteArray encodeParameterField(const QString& value) {
   if (!needsEncoding(value)) return value.toLatin1();
   const auto split = splitAtFirstParameter(value.toUtf8());
@@ -336,51 +294,14 @@ QByteArray foldHeaderLine(const QByteArray& name, const QByteArray& value) {
 QPair<QByteArray, QByteArray> splitAtFirstParameter(const QByteArray& value) {
   bool quoted = false;
   for (qsizetype i = 0; i < value.size(); ++i) {
-    if (value[i] == '"') quoted = !quoted;
+    if (quoted && value[i] == '\\' && i + 1 < value.size() && (value[i + 1] == '"' || value[i + 1] == '\\')) ++i;
+    else if (value[i] == '"') quoted = !quoted;
     else if (value[i] == ';' && !quoted) return {value.left(i), value.mid(i + 1).trimmed()};
   }
   return {value, QByteArray()};
 }
 
 namespace {
-struct Param {
-  QByteArray name;
-  QByteArray value;  // unquoted
-};
-
-QList<Param> parseParams(const QByteArray& params) {
-  QList<Param> out;
-  qsizetype i = 0;
-  const qsizetype n = params.size();
-  while (i < n) {
-    while (i < n && (isWsp(params[i]) || params[i] == ';' || params[i] == '\r' || params[i] == '\n')) ++i;
-    const qsizetype nameStart = i;
-    while (i < n && params[i] != '=' && params[i] != ';') ++i;
-    Param p;
-    p.name = params.mid(nameStart, i - nameStart).trimmed();
-    if (i < n && params[i] == '=') {
-      ++i;
-      while (i < n && isWsp(params[i])) ++i;
-      if (i < n && params[i] == '"') {
-        ++i;
-        while (i < n && params[i] != '"') {
-          if (params[i] == '\\' && i + 1 < n) ++i;
-          p.value.append(params[i]);
-          ++i;
-        }
-        ++i;
-        while (i < n && params[i] != ';') ++i;
-      } else {
-        const qsizetype vs = i;
-        while (i < n && params[i] != ';') ++i;
-        p.value = params.mid(vs, i - vs).trimmed();
-      }
-    }
-    if (!p.name.isEmpty()) out.append(p);
-  }
-  return out;
-}
-
 bool needsQuotes(const QByteArray& v) {
   if (v.isEmpty()) return true;
   for (char c : v)
@@ -391,31 +312,16 @@ bool needsQuotes(const QByteArray& v) {
 }  // namespace
 
 QByteArray parameter(const QByteArray& params, const QByteArray& name) {
-  for (const Param& p : parseParams(params))
-    if (p.name.compare(name, Qt::CaseInsensitive) == 0) return p.value.isNull() ? QByteArray("") : p.value;
-  return {};
+  const QString value = parameterValue(QString::fromLatin1(params), QString::fromLatin1(name));
+  return value.isNull() ? QByteArray() : value.toUtf8();
 }
 
 QByteArray withParameter(const QByteArray& params, const QByteArray& name, const QByteArray& value) {
   QList<QByteArray> items;
   bool replaced = false;
-  QByteArray cur;
-  bool quoted = false;
-  QList<QByteArray> raw;
-  for (char c : params) {
-    if (c == '"') quoted = !quoted;
-    if (c == ';' && !quoted) {
-      raw.append(cur);
-      cur.clear();
-      continue;
-    }
-    cur.append(c);
-  }
-  raw.append(cur);
   const QByteArray formatted = name + "=" + (needsQuotes(value) ? "\"" + value + "\"" : value);
-  for (const QByteArray& r : raw) {
-    const QByteArray t = r.trimmed();
-    if (t.isEmpty()) continue;
+  for (const QString& item : splitParameterItems(QString::fromLatin1(params))) {
+    const QByteArray t = item.toLatin1();
     const qsizetype eq = t.indexOf('=');
     const QByteArray n = (eq < 0 ? t : t.left(eq)).trimmed();
     if (n.compare(name, Qt::CaseInsensitive) == 0) {
@@ -429,68 +335,9 @@ QByteArray withParameter(const QByteArray& params, const QByteArray& name, const
   return items.join("; ");
 }
 
-QString readableParameters(const QByteArray& params) {
-  const QByteArray flat = unfold(params);
-  if (isAscii(flat) && !flat.contains("*=") && !flat.contains("=?")) return QString::fromLatin1(flat);
-  ensureGMime();
-  // Let GMime join RFC 2231 continuations and decode both encodings.
-  const QByteArray field = "x/x; " + flat;
-  GMimeContentType* ct = g_mime_content_type_parse(nullptr, field.constData());
-  if (!ct) return rawToText(flat);
-  GMimeParamList* list = g_mime_content_type_get_parameters(ct);
-  QStringList items;
-  const int count = list ? g_mime_param_list_length(list) : 0;
-  for (int k = 0; k < count; ++k) {
-    GMimeParam* p = g_mime_param_list_get_parameter_at(list, k);
-    const char* n = g_mime_param_get_name(p);
-    const char* v = g_mime_param_get_value(p);
-    QByteArray vb = v ? QByteArray(v) : QByteArray();
-    QString value = rawToText(vb);
-    if (value.contains(QLatin1String("=?"))) value = decodeHeader(vb);
-    value.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-    items.append(QString::fromUtf8(n ? n : "") + QStringLiteral("=\"") + value + QLatin1Char('"'));
-  }
-  g_object_unref(ct);
-  return items.join(QStringLiteral("; "));
-}
+QByteArray encodeAddressList(const QString& text) { return maillib::encodeAddressList(text); }
 
-QList<QString> addresses(const QString& list) {
-  QList<QString> out;
-  QString cur;
-  bool quoted = false;
-  int angle = 0;
-  int comment = 0;
-  auto finish = [&] {
-    QString item = cur.trimmed();
-    cur.clear();
-    const qsizetype lt = item.indexOf(QLatin1Char('<'));
-    if (lt >= 0) {
-      const qsizetype gt = item.indexOf(QLatin1Char('>'), lt);
-      item = item.mid(lt + 1, gt < 0 ? -1 : gt - lt - 1).trimmed();
-    } else {
-      const qsizetype colon = item.indexOf(QLatin1Char(':'));  // group "name: a@b"
-      if (colon >= 0 && !item.contains(QLatin1Char('"'))) item = item.mid(colon + 1).trimmed();
-      if (item.size() >= 2 && item.startsWith(QLatin1Char('"')) && item.endsWith(QLatin1Char('"')))
-        item = item.mid(1, item.size() - 2);
-    }
-    if (!item.isEmpty()) out.append(item);
-  };
-  for (QChar c : list) {
-    if (c == QLatin1Char('"') && comment == 0) quoted = !quoted;
-    else if (!quoted && c == QLatin1Char('(')) { ++comment; continue; }
-    else if (!quoted && c == QLatin1Char(')') && comment > 0) { --comment; continue; }
-    if (comment > 0) continue;
-    if (!quoted && c == QLatin1Char('<')) ++angle;
-    else if (!quoted && c == QLatin1Char('>') && angle > 0) --angle;
-    if (!quoted && angle == 0 && (c == QLatin1Char(',') || c == QLatin1Char(';'))) {
-      finish();
-      continue;
-    }
-    cur += c;
-  }
-  finish();
-  return out;
-}
+QList<QString> addresses(const QString& list) { return splitAddressList(list); }
 
 QByteArray toCrlf(const QByteArray& bytes) {
   QByteArray out;

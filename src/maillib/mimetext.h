@@ -31,9 +31,12 @@ QString decodeHeader(const QByteArray& raw);
 // Characters -> a header value safe on the wire. Text that is plain ASCII is
 // kept as it is (folded when long); other text becomes encoded words in
 // iso-8859-1 when every character fits (so 8-bit font bytes survive), else
-// in utf-8. Address lists encode only the display names.
+// in utf-8.
 QByteArray encodeText(const QString& text);
-QByteArray encodeAddressList(const QString& text);
+// The whole text as encoded words, by the same charset rule.
+QByteArray encodeWords(const QString& text);
+// True when text cannot stand in a header as it is.
+bool needsEncoding(const QString& text);
 // "type/subtype; params" or a disposition with its parameters: non-ASCII
 // parameter values are written in the RFC 2231 form.
 QByteArray encodeParameterField(const QString& value);
@@ -44,24 +47,17 @@ QByteArray foldHeaderLine(const QByteArray& name, const QByteArray& value);
 
 // Splits a structured value at the first ';' outside quotes.
 QPair<QByteArray, QByteArray> splitAtFirstParameter(const QByteArray& value);
-// The value of one parameter in "a=b; c=\"d\"" (quotes removed), or a null
-// array when absent. Names compare case-insensitively.
-QByteArray parameter(const QByteArray& params, const QByteArray& name);
 // Sets or adds one parameter; the value is quoted when it needs to be.
 QByteArray withParameter(const QByteArray& params, const QByteArray& name, const QByteArray& value);
 
-// Splits an address list at ',' and ';' outside quotes, comments and angle
-// brackets and returns the bare addresses.
+// Byte forms of the readers in parameters.h and addresses.h, for the
+// message engine.
+// The decoded value of one parameter (UTF-8), or a null array when absent.
+QByteArray parameter(const QByteArray& params, const QByteArray& name);
+QByteArray encodeAddressList(const QString& text);
 QList<QString> addresses(const QString& list);
 
 // Line ends of a text made CRLF (CR, LF and CRLF all count as one end).
 QByteArray toCrlf(const QByteArray& bytes);
 
-}  // namespace maillib::mimetext
-
-namespace maillib::mimetext {
-// Parameters as the reading side sees them: plain parameters as they stand;
-// when any value is RFC 2231 or RFC 2047 encoded or holds raw 8-bit bytes,
-// every value decoded and written name="value".
-QString readableParameters(const QByteArray& params);
 }  // namespace maillib::mimetext

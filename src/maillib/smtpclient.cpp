@@ -7,56 +7,6 @@
 
 namespace maillib {
 
-QString bareAddress(const QString& mailbox) {
-  const QString s = mailbox.trimmed();
-  const int open = s.lastIndexOf(QLatin1Char('<'));
-  if (open >= 0) {
-    const int close = s.indexOf(QLatin1Char('>'), open);
-    return s.mid(open + 1, (close < 0 ? s.size() : close) - open - 1).trimmed();
-  }
-  // No angle brackets: drop a trailing comment "(Name)" and quotes.
-  QString plain = s;
-  const int paren = plain.indexOf(QLatin1Char('('));
-  if (paren > 0)
-    plain = plain.left(paren).trimmed();
-  plain.remove(QLatin1Char('"'));
-  return plain.trimmed();
-}
-
-QStringList splitAddressList(const QString& list) {
-  QStringList out;
-  QString item;
-  bool quoted = false;
-  int angle = 0;
-  auto flush = [&] {
-    const QString a = bareAddress(item);
-    if (!a.isEmpty())
-      out << a;
-    item.clear();
-  };
-  for (int i = 0; i < list.size(); ++i) {
-    const QChar c = list[i];
-    if (c == QLatin1Char('\\') && quoted && i + 1 < list.size()) {
-      item += c;
-      item += list[++i];
-      continue;
-    }
-    if (c == QLatin1Char('"'))
-      quoted = !quoted;
-    else if (!quoted && c == QLatin1Char('<'))
-      ++angle;
-    else if (!quoted && c == QLatin1Char('>') && angle > 0)
-      --angle;
-    if (!quoted && angle == 0 && (c == QLatin1Char(',') || c == QLatin1Char(';'))) {
-      flush();
-      continue;
-    }
-    item += c;
-  }
-  flush();
-  return out;
-}
-
 QByteArray smtpDataBlock(const QByteArray& message) {
   QByteArray out;
   out.reserve(message.size() + message.size() / 50 + 8);

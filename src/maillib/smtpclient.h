@@ -2,6 +2,7 @@
 // An SMTP client session (RFC 5321) with STARTTLS (RFC 3207), SIZE
 // (RFC 1870), 8BITMIME and AUTH PLAIN / LOGIN / CRAM-MD5 (RFC 4954) over a
 // LineChannel. Each call ends with its done function or the failure handler.
+#include "maillib/addresses.h"
 #include "maillib/protocolclient.h"
 
 #include <QSet>
@@ -10,11 +11,7 @@
 
 namespace maillib {
 
-// The address inside a mailbox text: "Name" <a@b>, Name <a@b> or a@b.
-QString bareAddress(const QString& mailbox);
-// Every address of a list separated by commas or semicolons; separators
-// inside quotes or angle brackets do not split.
-QStringList splitAddressList(const QString& list);
+// bareAddress and splitAddressList: see addresses.h.
 // The message as the DATA command carries it: CRLF line ends, leading dots
 // doubled, ending with the line that is a lone dot.
 QByteArray smtpDataBlock(const QByteArray& message);

@@ -388,19 +388,23 @@ void ReadingGuiTest::hostileNamesStayInFiles() {
                          attachmentPart("attachment; filename=\"/etc/passwd\"", "two") +
                          attachmentPart("attachment; filename=\"a\\\\b\"", "three") +
                          attachmentPart("attachment; filename=\"\"", "four") +
-                         attachmentPart("attachment; filename=\"..\"", "five")));
+                         attachmentPart("attachment; filename=\"..\"", "five") +
+                         // A sender's Windows path, its backslashes not escaped.
+                         attachmentPart("attachment; filename=\"C:\\dir\\report.zip\"", "six")));
   start();
   form_->listMessages->setCurrentRow(0);
   const QStringList names = attachmentNames();
   QCOMPARE(names.mid(0, 3), (QStringList{QStringLiteral("x"), QStringLiteral("passwd"), QStringLiteral("b")}));
+  QCOMPARE(names.value(5), QStringLiteral("report.zip"));
   // An empty name and ".." become plain names of their own.
-  QCOMPARE(names.size(), 5);
-  for (const QString& name : names.mid(3))
+  QCOMPARE(names.size(), 6);
+  for (const QString& name : names.mid(3, 2))
     QVERIFY2(!name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".."), qPrintable(name));
   form_->mnuSaveAtt_Click();
   const QString files = mailStore().folderPath(QStringLiteral("Files"));
   const QStringList saved = QDir(files).entryList(QDir::Files, QDir::Name);
-  QCOMPARE(saved.size(), 5);
+  QCOMPARE(saved.size(), 6);
+  QCOMPARE(readFile(files + QStringLiteral("report.zip")), QByteArray("six"));
   QCOMPARE(readFile(files + QStringLiteral("x")), QByteArray("one"));
   QCOMPARE(readFile(files + QStringLiteral("passwd")), QByteArray("two"));
   QCOMPARE(readFile(files + QStringLiteral("b")), QByteArray("three"));

@@ -1,9 +1,11 @@
 // Text rules of the message side: charsets, encoded words, address lists,
-// the quoted-printable encoder.
+// parameters, the quoted-printable encoder.
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "maillib/addresses.h"
 #include "maillib/mimetext.h"
+#include "maillib/parameters.h"
 #include "maillib/transfercodec.h"
 
 using namespace maillib;
@@ -66,26 +68,81 @@ class TestMimeText : public QObject {
     }
   }
 
-  void addressListsSplitLikeMailersWrite() {
-    QCOMPARE(mimetext::addresses(QStringLiteral("a@x.org")), QStringList{"a@x.org"});
-    QCOMPARE(mimetext::addresses(QStringLiteral("\"Doe, John\" <j@x.org>; b@y.org ,, <c@z.org>")),
-             QStringList({"j@x.org", "b@y.org", "c@z.org"}));
-    QCOMPARE(mimetext::addresses(QStringLiteral("d@x.org (Dora, home), friends: e@x.org, f@x.org;")),
-             QStringList({"d@x.org", "e@x.org", "f@x.org"}));
-    QCOMPARE(mimetext::addresses(QStringLiteral("undisclosed-recipients:;")), QStringList());
-    QCOMPARE(mimetext::addresses(QString()), QStringList());
+  void addressListsReadLikeMailersWrite_data() {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QStringList>("mailboxes");  // "name|address"
+    QTest::newRow("bare") << "a@x.org" << QStringList{"|a@x.org"};
+    QTest::newRow("quoted comma, semicolons, empty entries")
+        << "\"Doe, John\" <j@x.org>; b@y.org ,, <c@z.org>" << QStringList{"Doe, John|j@x.org", "|b@y.org", "|c@z.org"};
+    QTest::newRow("comment name and a group")
+        << "d@x.org (Dora, home), friends: e@x.org, f@x.org;" << QStringList{"Dora, home|d@x.org", "|e@x.org", "|f@x.org"};
+    QTest::newRow("empty group") << "undisclosed-recipients:;" << QStringList();
+    QTest::newRow("nothing") << "" << QStringList();
+    QTest::newRow("no space before angle") << "\"Me\"<me@example.org>" << QStringList{"Me|me@example.org"};
+    QTest::newRow("comma inside angle brackets") << "<odd,one@x.org>" << QStringList{"|odd,one@x.org"};
+    QTest::newRow("stray backslashes stay") << "\"C:\\dir\\mail\" <x@y.org>" << QStringList{"C:\\dir\\mail|x@y.org"};
+    QTest::newRow("escaped quote and backslash") << "\"a \\\"b\\\" \\\\c\" <x@y.org>" << QStringList{"a \"b\" \\c|x@y.org"};
+    QTest::newRow("encoded name") << "=?UTF-8?B?4LeD4LeS4LaC4LeE4La9?= <s@x.org>" << QStringList{QString::fromUtf8("සිංහල|s@x.org")};
+    QTest::newRow("lone quoted address") << "\"a@b.org\"" << QStringList{"|a@b.org"};
+    QTest::newRow("8-bit font name") << QString::fromLatin1("\xaa\x9f <f@x.lk>") << QStringList{QString::fromLatin1("\xaa\x9f|f@x.lk")};
+  }
+
+  void addressListsReadLikeMailersWrite() {
+    QFETCH(QString, list);
+    QFETCH(QStringList, mailboxes);
+    QStringList got;
+    for (const maillib::Mailbox& m : maillib::parseAddressList(list))
+      got << m.name + QLatin1Char('|') + m.address;
+    QCOMPARE(got, mailboxes);
+  }
+
+  void addressListsSurviveTheHeader_data() {
+    QTest::addColumn<QString>("list");
+    QTest::newRow("specials in a plain name") << "\"Perera, Nimal\" <n@x.lk>, John Q. Public <j@x.org>";
+    QTest::newRow("specials in an encoded name") << QString::fromUtf8("\"Zoë; the first\" <z@x.org>; b@y.org");
+    QTest::newRow("sinhala and tamil") << QString::fromUtf8("සිංහල නම <s@x.lk>, தமிழ் <t@x.lk>");
+    QTest::newRow("8-bit font codes") << QString::fromLatin1("\"\xaa\x9f, \xe9\" <f@x.lk>");
+    QTest::newRow("backslash and quote") << "\"C:\\\\dir \\\"x\\\"\" <c@x.org>";
+    QTest::newRow("group") << "team: a@x.org, b@x.org;, c@x.org";
+  }
+
+  void addressListsSurviveTheHeader() {
+    // Written into a header and read back, every mailbox is the same, and
+    // the readable text splits into the same mailboxes again.
+    QFETCH(QString, list);
+    auto mailboxes = [](const QString& text) {
+      QStringList out;
+      for (const maillib::Mailbox& m : maillib::parseAddressList(text))
+        out << m.name + QLatin1Char('|') + m.address;
+      return out;
+    };
+    const QByteArray header = maillib::encodeAddressList(list);
+    QVERIFY(mimetext::isAscii(header));
+    const QString readable = maillib::decodeAddressHeader(header);
+    QCOMPARE(mailboxes(readable), mailboxes(list));
+    QCOMPARE(mailboxes(QString::fromLatin1(header)).size(), mailboxes(list).size());
+  }
+
+  void decodedNamesKeepTheirQuotesAddressesStayEncoded() {
+    QCOMPARE(maillib::decodeAddressHeader("=?utf-8?q?Doe=2C_John?= <j@x.org>, b@y.org"),
+             QStringLiteral("\"Doe, John\" <j@x.org>, b@y.org"));
+    QCOMPARE(maillib::decodeAddressHeader("Plain <p@x.org>"), QStringLiteral("Plain <p@x.org>"));
+    // An encoded word where the address belongs is never turned into one.
+    const QByteArray crafted = "=?utf-8?q?a=0D=0ARCPT_TO=3A=3Cevil=40x=3E?=@x.org";
+    QCOMPARE(maillib::decodeAddressHeader(crafted), QString::fromLatin1(crafted));
+    QCOMPARE(maillib::splitAddressList(maillib::decodeAddressHeader(crafted)), QStringList{QString::fromLatin1(crafted)});
   }
 
   void displayNamesAreEncodedAddressesAreNot() {
-    const QByteArray enc = mimetext::encodeAddressList(QString::fromUtf8("සිංහල <s@x.org>, b@y.org"));
+    const QByteArray enc = maillib::encodeAddressList(QString::fromUtf8("සිංහල <s@x.org>, b@y.org"));
     QVERIFY(mimetext::isAscii(enc));
     QVERIFY(enc.contains("<s@x.org>"));
     QVERIFY(enc.contains(", b@y.org"));
-    QCOMPARE(mimetext::decodeHeader(enc), QString::fromUtf8("සිංහල <s@x.org>, b@y.org"));
+    QCOMPARE(maillib::decodeAddressHeader(enc), QString::fromUtf8("සිංහල <s@x.org>, b@y.org"));
     // A plain name with a comma keeps its quotes next to an encoded one.
-    const QByteArray mixed = mimetext::encodeAddressList(QString::fromUtf8("\"Doe, John\" <j@x.org>, Zoë <z@x.org>"));
+    const QByteArray mixed = maillib::encodeAddressList(QString::fromUtf8("\"Doe, John\" <j@x.org>, Zoë <z@x.org>"));
     QVERIFY(mixed.startsWith("\"Doe, John\" <j@x.org>, =?iso-8859-1?B?"));
-    QCOMPARE(mimetext::addresses(mimetext::decodeHeader(mixed)), QStringList({"j@x.org", "z@x.org"}));
+    QCOMPARE(maillib::splitAddressList(maillib::decodeAddressHeader(mixed)), QStringList({"j@x.org", "z@x.org"}));
   }
 
   void parametersAreReadAndSet() {
@@ -99,8 +156,12 @@ class TestMimeText : public QObject {
     // Non-ASCII names go out in the RFC 2231 form and read back decoded.
     const QByteArray field = mimetext::encodeParameterField(QString::fromUtf8("attachment; filename=\"ලිපිය.pdf\""));
     QVERIFY(mimetext::isAscii(field));
-    QCOMPARE(mimetext::readableParameters(mimetext::splitAtFirstParameter(field).second),
+    QCOMPARE(maillib::readableParameters(mimetext::splitAtFirstParameter(field).second),
              QString::fromUtf8("filename=\"ලිපිය.pdf\""));
+    // Decoded values are written back escaped, so they read the same again.
+    const QString readable = maillib::readableParameters("filename*=utf-8''C%3A%5Cd%22q%22%5C%E0%B6%85.zip; size=3");
+    QCOMPARE(maillib::parameterValue(readable, QStringLiteral("filename")), QString::fromUtf8("C:\\d\"q\"\\අ.zip"));
+    QCOMPARE(maillib::parameterValue(readable, QStringLiteral("SIZE")), QStringLiteral("3"));
   }
 
   void quotedPrintableKeepsEveryByte() {

@@ -1,5 +1,6 @@
 // Message list columns and order, attachment names and the safe file names
 // they are saved under.
+#include "maillib/parameters.h"
 #include "reading/attachmentname.h"
 #include "reading/listformat.h"
 #include "reading/partrules.h"
@@ -122,6 +123,11 @@ void ReadingTest::attachmentNames_data() {
       << "attachment; filename*0*=UTF-8''%E0%AE%A4; filename*1*=%E0%AE%AE.doc" << "" << QString::fromUtf8("தம.doc");
   QTest::newRow("rfc2047 base64") << "attachment; filename=\"=?UTF-8?B?Y2Fmw6kucGRm?=\"" << ""
                                   << QString::fromUtf8("café.pdf");
+  QTest::newRow("windows path keeps its backslashes") << "attachment; filename=\"C:\\dir\\a.zip\"" << "" << "C:\\dir\\a.zip";
+  QTest::newRow("escaped backslashes") << "attachment; filename=\"C:\\\\dir\\\\a.zip\"" << "" << "C:\\dir\\a.zip";
+  QTest::newRow("damaged item passed over") << "attachment; a b=c; filename=ok.txt" << "" << "ok.txt";
+  QTest::newRow("continuations out of order")
+      << "attachment; filename*1=\"two.txt\"; filename*0=\"one-\"" << "" << "one-two.txt";
   QTest::newRow("rfc2047 q, split words")
       << "" << "name=\"=?ISO-8859-1?Q?caf=E9_au?= =?ISO-8859-1?Q?_lait.txt?=\"" << QString::fromUtf8("café au lait.txt");
 }
@@ -139,7 +145,7 @@ void ReadingTest::dispositionNameWinsOverTypeName() {
   QCOMPARE(attachmentName(QStringLiteral("attachment; filename=\"disp.txt\""), QStringLiteral("name=\"type.txt\"")),
            QStringLiteral("disp.txt"));
   // An extended value is preferred over a plain fallback given beside it.
-  QCOMPARE(headerParameter(QStringLiteral("attachment; filename=\"fallback.txt\"; filename*=UTF-8''real%20name.txt"),
+  QCOMPARE(maillib::parameterValue(QStringLiteral("attachment; filename=\"fallback.txt\"; filename*=UTF-8''real%20name.txt"),
                            QStringLiteral("filename")),
            QStringLiteral("real name.txt"));
 }
