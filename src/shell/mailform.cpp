@@ -101,10 +101,7 @@ void MailForm::createControls() {
   news_msg = makeButton("news_msg", "&New");
   Move_msg = makeButton("Move_msg", "&Move");
   Del_msg = makeButton("Del_msg", "&Delete");
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1);
-  Timer1->setSingleShot(true);
+  createGetMailSession();
   chkHostDelete = makeCheck("chkHostDelete", "Host &Delete", true);
   cmdHSplit = makeButton("cmdHSplit", "");
   cmdVSplit = makeButton("cmdVSplit", "");
@@ -213,7 +210,6 @@ void MailForm::connectHandlers() {
   connect(chkBlocking, &QCheckBox::clicked, this, &MailForm::chkBlocking_Click);
   connect(chkHostDelete, &QCheckBox::clicked, this, &MailForm::chkHostDelete_Click);
   connect(chkTrace, &QCheckBox::clicked, this, &MailForm::chkTrace_Click);
-  connect(Timer1, &QTimer::timeout, this, &MailForm::Timer1_Timer);
   connect(Mail1, &MailControl::Done, this, &MailForm::Mail1_Done);
   connect(Mail1, &MailControl::Progress, this, &MailForm::Mail1_Progress);
   connect(Mail1, &MailControl::AsyncError, this, &MailForm::Mail1_AsyncError);
@@ -360,7 +356,6 @@ void MailForm::Form_Load(bool showSplash) {
 
   settings().session_user = settings().pop_user;
   settings().session_password = settings().pop_password;
-  mail_state = 0;
 
   store.setRoot(platform::mailRoot());
   store.folder_table = QVector<FolderEntry>(MailStore::kStartupFolderSlots);

@@ -21,6 +21,9 @@
 
 class PictureButton;
 class testform;
+namespace retrieval {
+class GetMailSession;
+}
 class SourceDisplay;
 
 class MailForm : public QMainWindow {
@@ -89,10 +92,6 @@ class MailForm : public QMainWindow {
   QAction* mnuAbout = nullptr;
 
   // ----- window state
-  int mail_state = 0;
-  int timer_step = 0;
-  int current_msg = 0;
-  int timer_busy = 0;
   const QString line_break = QStringLiteral("\r\n");
   static constexpr std::array<int, 3> kTabStops{125, 275, 500};  // dialog units
   QString last_move_target;
@@ -112,7 +111,9 @@ class MailForm : public QMainWindow {
   bool configTovelmail();
   void layoutControls();  // the resize layout, in twips
 
-  // ----- get-mail session (mailform_getmail.cpp)
+  // ----- get-mail session (mailform_getmail.cpp); Timer1 is the session's
+  retrieval::GetMailSession* getMail = nullptr;
+  void createGetMailSession();
   void cmdGetMail_Click();
   void Mail1_Done();
   void Timer1_Timer();
@@ -126,8 +127,6 @@ class MailForm : public QMainWindow {
   void chkTrace_Click();
   void mnuDelMsgSvr_Click();
   QPointer<testform> deleteService;
-  // Ends a session after a failure: disconnect, then idle with GetMail on.
-  void end_session();
 
   // ----- reading (mailform_reading.cpp)
   void setMessageListTabStops();

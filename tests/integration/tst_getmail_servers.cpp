@@ -119,10 +119,10 @@ void GetMailServersTest::getMailWhileConnecting() {
   servers_.deliver(sample(1));
   auto f = fixture();
   f->form->cmdGetMail_Click();
-  QCOMPARE(f->form->mail_state, 7);
+  QCOMPARE(f->form->getMail->state(), retrieval::GetMailSession::State::Connecting);
   f->form->cmdGetMail_Click();
   QCOMPARE(f->prompter->messages, QStringList({"Try again Please"}));
-  QCOMPARE(f->form->mail_state, 0);
+  QCOMPARE(f->form->getMail->state(), retrieval::GetMailSession::State::Idle);
   QTest::qWait(500);
   QCOMPARE(f->prompter->messages.size(), 1);
   QVERIFY(f->inboxNames().isEmpty());

@@ -1,6 +1,7 @@
 #pragma once
 // A main window on a throw-away mailbox, its POP3 settings pointed at a test
 // server, for driving the get-mail session and the delete window.
+#include "retrieval/getmailsession.h"
 #include "settings/settingsstore.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
@@ -46,7 +47,7 @@ struct GetMailFixture {
   bool getMail(int ms = 30000) {
     form->cmdGetMail_Click();
     return QTest::qWaitFor(
-        [&] { return form->mail_state == 0 && !form->Timer1->isActive() && form->cmdGetMail->isEnabled(); },
+        [&] { return !form->getMail->isActive() && !form->Timer1->isActive() && form->cmdGetMail->isEnabled(); },
         ms);
   }
 

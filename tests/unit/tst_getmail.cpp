@@ -20,6 +20,7 @@ class GetMailTest : public QObject {
   void blockingAndTraceSwitches();
   void deleteWindowRecoversFromRefusals();
   void toolbarGetMailDuringSession();
+  void getMailRightAfterTryAgain();
 };
 
 void GetMailTest::cutMessageIsNeitherStoredNorDeleted_data() {
@@ -48,7 +49,7 @@ void GetMailTest::cutMessageIsNeitherStoredNorDeleted() {
   QCOMPARE(f.prompter->messages.size(), 1);
   QVERIFY(f.prompter->messages.first().endsWith(QStringLiteral("( 20200)")));
   QVERIFY(f.form->cmdGetMail->isEnabled());
-  QCOMPARE(f.form->mail_state, 0);
+  QCOMPARE(f.form->getMail->state(), retrieval::GetMailSession::State::Idle);
 }
 
 void GetMailTest::silentServerEndsTheSession() {
@@ -165,7 +166,7 @@ void GetMailTest::toolbarGetMailDuringSession() {
   f.form->pictbut_Click(0);
   QCOMPARE(f.prompter->messages, QStringList({"Try again Please"}));
   QVERIFY(f.form->cmdGetMail->isEnabled());
-  QCOMPARE(f.form->mail_state, 0);
+  QCOMPARE(f.form->getMail->state(), retrieval::GetMailSession::State::Idle);
   QTest::qWait(100);
   QCOMPARE(f.inboxNames(), QStringList({"00000002.msg"}));
   QVERIFY(!peer.commands.contains("DELE 2"));
@@ -175,6 +176,20 @@ void GetMailTest::toolbarGetMailDuringSession() {
   QVERIFY(f.getMail(5000));
   QCOMPARE(f.inboxNames().size(), 2);
   QCOMPARE(f.prompter->messages.size(), 1);
+}
+
+void GetMailTest::getMailRightAfterTryAgain() {
+  // The disconnect of the abandoned session finishes later; its Done must
+  // not be taken for the new session's connect.
+  ScriptedPeer peer;
+  peer.servePop3({"Subject: one\r\n\r\n1\r\n"});
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.form->cmdGetMail_Click();
+  f.form->cmdGetMail_Click();
+  QCOMPARE(f.prompter->messages, QStringList({"Try again Please"}));
+  QVERIFY(f.getMail(5000));
+  QCOMPARE(f.prompter->messages, QStringList({"Try again Please"}));
+  QCOMPARE(f.inboxNames(), QStringList({"00000002.msg"}));
 }
 
 QTEST_MAIN(GetMailTest)

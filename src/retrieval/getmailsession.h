@@ -1,0 +1,87 @@
+#pragma once
+// The get-mail session: every message waiting in the POP3 account goes into
+// the in-box, one file each, and with host-delete on is deleted on the
+// server once its file is safely stored.
+//
+// A small state machine over the main window's mail control. Each finished
+// control operation (done()) records what finished and arms the one-shot
+// timer; its tick (tick()) starts the next step outside the control's
+// event. With Blocking on every operation ends inside its call and the
+// session runs done() itself. Any failure ends the session with a
+// disconnect, so GetMail works again at once.
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+class MailControl;
+
+namespace retrieval {
+
+class GetMailSession : public QObject {
+  Q_OBJECT
+ public:
+  // What the control is doing (the numbers are those of the window's
+  // mail_state).
+  enum class State { Idle = 0, Getting = 1, Connecting = 7, Disconnecting = 9, Deleting = 10 };
+  // What the timer does next (the window's timer_step).
+  enum class Step { None = 0, Disconnect = 8, DeleteOnServer = 10, GetNext = 13 };
+
+  // What the session needs of its window.
+  struct Window {
+    std::function<bool()> hostDelete;  // asked when each message has been stored
+    std::function<void(bool)> setGetMailEnabled;
+    std::function<void()> sessionEnded;  // after the last disconnect: show the new mail
+  };
+
+  GetMailSession(MailControl* control, Window window, QObject* parent = nullptr);
+
+  // GetMail: starts a session, or ends one still open ("Try again Please").
+  void start();
+  // The control finished an asynchronous operation (its Done).
+  void done();
+  // The one-shot timer fired.
+  void tick();
+  // The control reported a failure (its AsyncError): says so and ends the
+  // session.
+  void failed(int code, const QString& message);
+
+  // The percentage shown for a transfer: "25%", or "0" when the total is
+  // not known.
+  static QString progressText(qint64 done, qint64 total);
+
+  State state() const { return state_; }
+  Step nextStep() const { return step_; }
+  int currentMessage() const { return current_msg_; }
+  bool isActive() const { return state_ != State::Idle; }
+  QTimer* timer() const { return timer_; }
+
+ private:
+  void connected();
+  void messageReceived();
+  // Store first, delete on the server second: each its own step.
+  bool storeMessage(QString* path);
+  void messageStored(const QString& path);
+  void messageDeleted();
+  void disconnected();
+
+  Step nextMessageOrDisconnect() const;
+  void schedule(Step step);
+  void disconnect(State then);
+  void endAfterFailure();
+  // With Blocking on the operation just started has finished already.
+  void finishedIfBlocking();
+
+  MailControl* control_;
+  Window window_;
+  QTimer* timer_;
+  State state_ = State::Idle;
+  Step step_ = Step::None;
+  int current_msg_ = 0;
+  bool timer_busy_ = false;
+  // Done events still owed by disconnects of abandoned sessions; they must
+  // not be taken for a step of the next session.
+  int stale_dones_ = 0;
+};
+
+}  // namespace retrieval
