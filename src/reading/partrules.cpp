@@ -43,10 +43,22 @@ QString htmlToText(const QString& html) {
 }
 
 QString viewLineBreaks(QString text) {
-  if (!text.contains(QLatin1Char('\r')))
+  bool plain = true;
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u == '\r' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain)
     return text;
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  text.replace(QChar(0x2029), QLatin1Char('\n'));
+  // The view takes these for frame marks and starts a new line at them.
+  text.replace(QChar(0xFDD0), QChar(0xFFFD));
+  text.replace(QChar(0xFDD1), QChar(0xFFFD));
   return text;
 }
 

@@ -16,7 +16,9 @@ QString generatedPartName(const QString& type, const QString& subtype, int numbe
 // paragraphs as lines).
 QString htmlToText(const QString& html);
 
-// Line breaks as the message view takes them: CR LF and lone CR become LF.
+// Line breaks as the message view takes them: CR LF, lone CR and the
+// paragraph separator become LF, so each view line ends in exactly one LF;
+// the two characters the view reads as frame marks become U+FFFD.
 QString viewLineBreaks(QString text);
 
 // Whether a message of this size (in characters) is shown in the source

@@ -18,6 +18,7 @@
 #include <array>
 
 #include "maillib/mailcontrol.h"
+#include "reading/messagerenderer.h"
 
 class PictureButton;
 class testform;
@@ -128,16 +129,12 @@ class MailForm : public QMainWindow {
   void mnuDelMsgSvr_Click();
   QPointer<testform> deleteService;
 
-  // ----- reading (mailform_reading.cpp)
+  // ----- reading (mailform_reading.cpp); the walk over a message's parts is
+  // reading::MessageRenderer
   void setMessageListTabStops();
   void listFolders_Click();
   void listMessages_Click();
   void show_message();
-  void render_message();
-  void show_text_part();
-  void list_attachment(int& partIndex);
-  void append_body_text(const QString& text);
-  QString read_view_line(int line) const;
   void textBody_Click();
   void textBody_MouseUp();
   void textBody_DblClick();
@@ -145,20 +142,16 @@ class MailForm : public QMainWindow {
   void ShowHeaders_Click();
   void ShowSourceMenu_Click();
   QPointer<SourceDisplay> sourceDisplay;
-  bool message_loaded = false;        // Mail1 holds the message selected in listMessages
+  bool message_loaded = false;        // Mail1 holds the shown message, at shown_part_path
   QString shown_message_path;         // file of the message the view shows
+  QList<int> shown_part_path;         // part opened in the view, from the loaded message
+  reading::RenderedMessage shown_view;  // what the view shows, and where each line came from
   bool reloadShownMessage();          // loads it into Mail1 again when a listing replaced it
-  bool rendering_view = false;        // show_message is gathering the view text
-  QString pending_view_text;          // the view text gathered so far
-  QList<int> part_path;               // entity being rendered, as part indexes from the loaded one
-  bool loadMessageFile(const QString& path, QString* why);
   void showLoadedMessage();           // renders the loaded message and its attachment box
   void clearMessageView();
-  void render_parts(bool alternative);
-  void render_leaf(const QString& type, const QString& subtype, int partIndex);
-  QString part_text();
-  bool enterPartPath(const QList<int>& path);
-  void leavePartPath(int depth);
+  void addAttachmentEntry(const reading::AttachmentEntry& entry);
+  void openPartInView(const QList<int>& path);
+  void extractPart(const reading::ViewBlock& block);
 
   // ----- folders and messages (mailform_folders.cpp)
   void mnuFolderNew_Click();

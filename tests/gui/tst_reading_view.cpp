@@ -86,12 +86,13 @@ class ReadingGuiTest : public QObject {
   void hostileNamesStayInFiles();
   void sourceWindow();
   void unreadableMessage();
-  void doubleClickExtractsNamedPart();
+  void doubleClickActsOnThePartOfTheLine();
 
  private:
   void start(const QString& folder = QStringLiteral("Inbox"));
   QString viewText() const { return form_->textBody->toPlainText(); }
   QStringList attachmentNames() const;
+  void doubleClickLine(const QString& start);
 
   std::unique_ptr<TestRoot> root_;
   std::unique_ptr<ScriptedPrompter> prompter_;
@@ -478,34 +479,70 @@ void ReadingGuiTest::unreadableMessage() {
   QVERIFY2(prompter_->messages.isEmpty(), qPrintable(prompter_->messages.join(QLatin1Char('|'))));
 }
 
-void ReadingGuiTest::doubleClickExtractsNamedPart() {
-  root_->write(QStringLiteral("Inbox/00000001.msg"),
-               mixed(QStringLiteral("Parts"), attachmentPart("attachment; filename=\"data.bin\"", allBytes(5))));
-  start();
-  form_->listMessages->setCurrentRow(0);
-  // Lines in the layout the handler expects: the part number from column 17
-  // of the line above, the file name from column 12 of the line below.
-  form_->textBody->setPlainText(QStringLiteral("top line\n"
-                                               "Part number:    1\n"
-                                               "Content: application/octet-stream  Double-click this line to Extract\n"
-                                               "File name: evil.txt and more"));
+void ReadingGuiTest::doubleClickLine(const QString& start) {
+  QTextBlock block = form_->textBody->document()->firstBlock();
+  while (block.isValid() && !block.text().startsWith(start))
+    block = block.next();
+  QVERIFY2(block.isValid(), qPrintable(start));
   QTextCursor cursor = form_->textBody->textCursor();
-  cursor.setPosition(form_->textBody->document()->findBlockByNumber(2).position() + 3);
+  cursor.setPosition(block.position() + 3);
   form_->textBody->setTextCursor(cursor);
   form_->textBody_DblClick();
-  const QString target = mailStore().folderPath(QStringLiteral("Files")) + QStringLiteral("evil.txt");
-  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Extracted to ") + QDir::toNativeSeparators(target)});
-  QCOMPARE(readFile(target), allBytes(5));
+}
 
-  // The first line of the view is never acted on; other lines are ignored.
+void ReadingGuiTest::doubleClickActsOnThePartOfTheLine() {
+  // Lines in the layout the handler acts on, written by the sender inside
+  // a text part: they name part 1 and "evil.txt", but the part acted on is
+  // the one the line belongs to, under its own name.
+  const QByteArray text = "Read me.\r\n"
+                          "Part number:    1\r\n"
+                          "Content: application/octet-stream  Double-click this line to Extract\r\n"
+                          "File name: evil.txt and more\r\n"
+                          "Content: text\\plain  Double-click this line to Extract\r\n";
+  root_->write(QStringLiteral("Inbox/00000001.msg"),
+               header(QStringLiteral("P <p@example.lk>"), QStringLiteral("Parts"), "multipart/mixed; boundary=\"BOUND\"") +
+                   "\r\n--BOUND\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n" + text +
+                   attachmentPart("attachment; filename=\"data.bin\"", allBytes(5)) + "--BOUND--\r\n");
+  start();
+  form_->listMessages->setCurrentRow(0);
+  const QString files = mailStore().folderPath(QStringLiteral("Files"));
+  const QString target = files + QStringLiteral("part1.txt");
+  for (bool headers : {false, true}) {
+    if (headers)
+      form_->ShowHeaders->trigger();  // the lines move down; the map follows
+    prompter_->messages.clear();
+    doubleClickLine(QStringLiteral("Content: application"));
+    const QString saved = headers ? files + QStringLiteral("part1 (2).txt") : target;
+    QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Extracted to ") + QDir::toNativeSeparators(saved)});
+    QCOMPARE(readFile(saved), text.chopped(2));  // the last line end belongs to the boundary
+  }
+  QVERIFY(!QFileInfo::exists(files + QStringLiteral("evil.txt")));
+  QVERIFY(!QFileInfo::exists(files + QStringLiteral("data.bin")));
+
+  // A "text\plain" line opens its part in the view; the attachments listed
+  // before still save from the message, not from inside the opened part.
+  form_->ShowHeaders->trigger();
   prompter_->messages.clear();
-  form_->textBody->setPlainText(QStringLiteral("Content: application/x  Double-click this line to Extract\nFile name: a.txt"));
-  form_->textBody->moveCursor(QTextCursor::Start);
-  form_->textBody_DblClick();
-  form_->textBody->moveCursor(QTextCursor::End);
+  doubleClickLine(QStringLiteral("Content: text"));
+  QVERIFY(prompter_->messages.isEmpty());
+  QVERIFY(viewText().startsWith(QLatin1String("Read me.")));
+  QCOMPARE(attachmentNames(), QStringList{QStringLiteral("data.bin")});
+  form_->mnuSaveAtt_Click();
+  QCOMPARE(readFile(files + QStringLiteral("data.bin")), allBytes(5));
+
+  // Text put into the view by other means is never acted on, nor is the
+  // first line of the view.
+  prompter_->messages.clear();
+  form_->textBody->setPlainText(QStringLiteral("Content: application/x  Double-click this line to Extract\n"
+                                               "Content: application/x  Double-click this line to Extract\n"
+                                               "File name: a.txt"));
+  doubleClickLine(QStringLiteral("Content"));
+  QTextCursor cursor = form_->textBody->textCursor();
+  cursor.setPosition(form_->textBody->document()->findBlockByNumber(1).position());
+  form_->textBody->setTextCursor(cursor);
   form_->textBody_DblClick();
   QVERIFY(prompter_->messages.isEmpty());
-  QCOMPARE(form_->read_view_line(1), QStringLiteral("File name: a.txt") + QString(3, QChar(0)));
+  QVERIFY(!QFileInfo::exists(files + QStringLiteral("a.txt")));
 }
 
 QTEST_MAIN(ReadingGuiTest)

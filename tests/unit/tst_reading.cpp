@@ -1,11 +1,16 @@
 // Message list columns and order, attachment names and the safe file names
-// they are saved under.
+// they are saved under, and the rendering of a message for the view.
+#include "maillib/mailcontrol.h"
 #include "maillib/parameters.h"
 #include "reading/attachmentname.h"
 #include "reading/listformat.h"
+#include "reading/messagerenderer.h"
 #include "reading/partrules.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTest>
 
 #include <algorithm>
@@ -28,7 +33,30 @@ class ReadingTest : public QObject {
   void longNamesKeepTheirExtension();
   void encodingsInAnyCase();
   void leadingNumbers();
+  void everyViewLineMapsToItsPart_data();
+  void everyViewLineMapsToItsPart();
+  void attachmentsCarryPathsFromTheLoadedMessage();
 };
+
+namespace {
+
+QByteArray sampleMessage(const char* name) {
+  QFile f(QStringLiteral(TOVEL_SOURCE_DIR "/tests/data/") + QLatin1String(name));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList describe(const QList<AttachmentEntry>& entries) {
+  QStringList out;
+  for (const AttachmentEntry& a : entries) {
+    QStringList path;
+    for (int i : a.path)
+      path << QString::number(i);
+    out << QStringLiteral("%1 [%2] %3").arg(a.name, path.join(QLatin1Char(','))).arg(a.partIndex);
+  }
+  return out;
+}
+
+}  // namespace
 
 void ReadingTest::padColumnWidths() {
   const QString exact = QString(35, QLatin1Char('s'));
@@ -202,6 +230,64 @@ void ReadingTest::leadingNumbers() {
   QCOMPARE(leadingNumber(QStringLiteral("7e")), 7.0);
   QCOMPARE(leadingNumber(QString(QStringLiteral("00000042") + QString(3, QChar(0)))), 42.0);
   QCOMPARE(leadingNumber(QString()), 0.0);
+}
+
+void ReadingTest::everyViewLineMapsToItsPart_data() {
+  QTest::addColumn<QByteArray>("message");
+  QTest::addColumn<bool>("headers");
+  QTest::newRow("nested, with headers") << sampleMessage("nested.msg") << true;
+  QTest::newRow("nested") << sampleMessage("nested.msg") << false;
+  QTest::newRow("every kind of line break")
+      << QByteArray("From: a@b.lk\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                    "one\rtwo\r\nthree\nfour\xe2\x80\xa9" "five\xef\xb7\x90six\r\n\r\n\r\nlast")
+      << true;
+  QTest::newRow("html only")
+      << QByteArray("From: a@b.lk\r\nContent-Type: text/html\r\n\r\n<p>one</p><p>two<br>three</p>\r\n") << false;
+}
+
+void ReadingTest::everyViewLineMapsToItsPart() {
+  // The view shows the text as one document; each of its lines must be the
+  // line the map gives, so a line picked in the view finds its part.
+  QFETCH(QByteArray, message);
+  QFETCH(bool, headers);
+  MailControl control;
+  QVERIFY(control.loadMessageBytes(message));
+  const RenderedMessage view = MessageRenderer(control, headers).render();
+  QTextDocument document;
+  document.setPlainText(view.text());
+  QCOMPARE(document.blockCount(), view.lineCount() + 1);  // the text ends in a line end
+  for (int k = 0; k < view.lineCount(); ++k) {
+    QVERIFY2(view.blockAt(k), qPrintable(QString::number(k)));
+    QCOMPARE(view.line(k), document.findBlockByNumber(k).text());
+  }
+  QVERIFY(!view.blockAt(view.lineCount()));
+  QCOMPARE(view.blocks.first().kind == ViewBlock::Kind::Headers, headers);
+}
+
+void ReadingTest::attachmentsCarryPathsFromTheLoadedMessage() {
+  MailControl control;
+  QVERIFY(control.loadMessageBytes(sampleMessage("nested.msg")));
+  const RenderedMessage top = MessageRenderer(control, false).render();
+  QCOMPARE(describe(top.attachments),
+           (QStringList{QStringLiteral("fwd.eml [1] 1"), QString::fromUtf8("résumé.bin [2] 2")}));
+  QCOMPARE(top.blocks.size(), 1);  // of the alternatives only the plain one
+  QCOMPARE(top.blocks.first().path, (QList<int>{0, 0}));
+  QVERIFY(top.text().startsWith(QString::fromUtf8("Plain ආ text with a soft break\n")));
+  // The control stands where it stood.
+  QCOMPARE(control.ContentSubType(), QStringLiteral("mixed"));
+  QCOMPARE(control.PartCount(), 3);
+
+  // Rendered from inside the enclosed message, paths still count from the
+  // loaded message.
+  QVERIFY(control.enterPart(1));
+  const RenderedMessage inner = MessageRenderer(control, true).render({1});
+  QCOMPARE(describe(inner.attachments), QStringList{QString::fromUtf8("ලිpi.pdf [1,1] 1")});
+  QCOMPARE(inner.blocks.size(), 2);
+  QVERIFY(inner.blocks[0].text.contains(QLatin1String("From: Carl")));
+  QCOMPARE(inner.blocks[1].path, (QList<int>{1, 0}));
+  QCOMPARE(inner.blocks[1].text, QStringLiteral("inner text\n"));
+  control.leavePart();
+  QCOMPARE(control.PartCount(), 3);
 }
 
 QTEST_GUILESS_MAIN(ReadingTest)
