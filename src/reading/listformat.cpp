@@ -47,43 +47,5 @@ QString messageListEntry(QString sender, QString subject, QString date) {
          QLatin1Char('\t') + pad_column(date, kDateWidth);
 }
 
-double leadingNumber(const QString& text) {
-  qsizetype i = 0;
-  const qsizetype n = text.size();
-  while (i < n && (text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('\t')))
-    ++i;
-  const qsizetype start = i;
-  if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
-    ++i;
-  auto digit = [&](qsizetype k) { return k < n && text.at(k) >= QLatin1Char('0') && text.at(k) <= QLatin1Char('9'); };
-  qsizetype digits = 0;
-  while (digit(i)) {
-    ++i;
-    ++digits;
-  }
-  if (i < n && text.at(i) == QLatin1Char('.')) {
-    ++i;
-    while (digit(i)) {
-      ++i;
-      ++digits;
-    }
-  }
-  if (digits == 0)
-    return 0.0;
-  qsizetype end = i;
-  if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
-    qsizetype k = i + 1;
-    if (k < n && (text.at(k) == QLatin1Char('+') || text.at(k) == QLatin1Char('-')))
-      ++k;
-    if (digit(k)) {
-      while (digit(k))
-        ++k;
-      end = k;
-    }
-  }
-  bool ok = false;
-  const double value = text.mid(start, end - start).toDouble(&ok);
-  return ok ? value : 0.0;
-}
 
 }  // namespace reading

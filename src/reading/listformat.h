@@ -25,9 +25,4 @@ void sort_file_names(QStringList& names);
 // sender, TAB, subject, TAB, date, each through pad_column.
 QString messageListEntry(QString sender, QString subject, QString date);
 
-// The numeric value read from the start of a text: leading blanks skipped,
-// an optional sign, digits, an optional fraction and exponent; 0 when there
-// is no number.
-double leadingNumber(const QString& text);
-
 }  // namespace reading

@@ -93,7 +93,6 @@ class MailForm : public QMainWindow {
   QAction* mnuAbout = nullptr;
 
   // ----- window state
-  const QString line_break = QStringLiteral("\r\n");
   static constexpr std::array<int, 3> kTabStops{125, 275, 500};  // dialog units
   QString last_move_target;
 

@@ -32,7 +32,6 @@ class ReadingTest : public QObject {
   void safeNames();
   void longNamesKeepTheirExtension();
   void encodingsInAnyCase();
-  void leadingNumbers();
   void everyViewLineMapsToItsPart_data();
   void everyViewLineMapsToItsPart();
   void attachmentsCarryPathsFromTheLoadedMessage();
@@ -221,15 +220,6 @@ void ReadingTest::encodingsInAnyCase() {
   QCOMPARE(generatedPartName(QStringLiteral("image"), QStringLiteral("JPEG"), 2), QStringLiteral("part2.jpg"));
   QCOMPARE(generatedPartName(QStringLiteral("message"), QStringLiteral("rfc822"), 3), QStringLiteral("part3.eml"));
   QCOMPARE(generatedPartName(QStringLiteral("application"), QStringLiteral("x-../evil"), 1), QStringLiteral("part1.bin"));
-}
-
-void ReadingTest::leadingNumbers() {
-  QCOMPARE(leadingNumber(QStringLiteral("  12abc")), 12.0);
-  QCOMPARE(leadingNumber(QStringLiteral("abc")), 0.0);
-  QCOMPARE(leadingNumber(QStringLiteral("-3.5e2x")), -350.0);
-  QCOMPARE(leadingNumber(QStringLiteral("7e")), 7.0);
-  QCOMPARE(leadingNumber(QString(QStringLiteral("00000042") + QString(3, QChar(0)))), 42.0);
-  QCOMPARE(leadingNumber(QString()), 0.0);
 }
 
 void ReadingTest::everyViewLineMapsToItsPart_data() {
