@@ -82,10 +82,11 @@ char16_t composePair(char16_t a, char16_t b, bool fontPairsToo) {
 }
 
 // Appends ch, merging it with the last character of out when the two make
-// one letter; never merges with anything before out[from].
-void appendMerged(QString& out, char16_t ch, qsizetype from, bool fontPairsToo) {
-  if (out.size() > from) {
-    if (const char16_t merged = composePair(out.back().unicode(), ch, fontPairsToo)) {
+// one letter: canonically with anything from out[canonicalFrom] on, by the
+// font's pairs only from out[fontFrom] on.
+void appendMerged(QString& out, char16_t ch, qsizetype canonicalFrom, qsizetype fontFrom) {
+  if (out.size() > canonicalFrom) {
+    if (const char16_t merged = composePair(out.back().unicode(), ch, out.size() > fontFrom)) {
       out.back() = QChar(merged);
       return;
     }
@@ -413,8 +414,9 @@ class SyllableWriter {
   }
   void writeLoose(const QString& text) {
     flush();
+    const qsizetype start = out_.size();
     for (const QChar c : text)
-      appendMerged(out_, c.unicode(), 0, false);
+      appendMerged(out_, c.unicode(), 0, start);
   }
   void flush() {
     close();
@@ -435,7 +437,7 @@ class SyllableWriter {
     out_ += conjunct_;
     for (const QString* part : {&prefix_, &signs_, &nasal_})
       for (const QChar c : *part)
-        appendMerged(out_, c.unicode(), start, true);
+        appendMerged(out_, c.unicode(), start, start);
     repaya_ = false;
     base_.clear();
     conjunct_.clear();
