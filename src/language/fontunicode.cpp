@@ -1,12 +1,15 @@
 #include "language/fontunicode.h"
 
 #include <QChar>
-#include <QList>
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 namespace {
+
+// Working text: appending a character is inline, clearing keeps the buffer.
+using Text = std::u16string;
 
 constexpr char16_t kZwj = 0x200D;
 constexpr char16_t kZwnj = 0x200C;
@@ -35,8 +38,34 @@ struct Piece {
 using Ranks = std::array<quint8, 256>;
 
 // A spelling in codes: what is drawn before the base, the base, and after.
+// A few codes, kept without allocating.
+struct Codes {
+  std::array<uchar, 8> c{};
+  quint8 n = 0;
+  Codes() = default;
+  Codes(std::initializer_list<uchar> list) {
+    for (const uchar code : list)
+      add(code);
+  }
+  bool add(uchar code) {
+    if (n == c.size())
+      return false;
+    c[n++] = code;
+    return true;
+  }
+  bool fits(const Codes& more) const { return n + more.n <= int(c.size()); }
+  Codes& operator+=(const Codes& more) {
+    for (quint8 k = 0; k < more.n; ++k)
+      add(more.c[k]);
+    return *this;
+  }
+  Codes operator+(const Codes& more) const { return Codes(*this) += more; }
+  qsizetype size() const { return n; }
+  bool isEmpty() const { return n == 0; }
+};
+
 struct Spelling {
-  QList<uchar> prefix, core, post;
+  Codes prefix, core, post;
   int rank = 3;  // 3: no spelling
   int length() const { return int(prefix.size() + core.size() + post.size()); }
   bool valid() const { return rank < 3; }
@@ -70,7 +99,20 @@ constexpr Pair kFontPairs[] = {
     {0x0D94, 0x0DCA, 0x0D95}, {0x0D94, 0x0DDF, 0x0D96},
 };
 
+// The characters that can close one of the pairs above.
+bool endsAPair(char16_t ch) {
+  switch (ch) {
+    case 0x0DCA: case 0x0DCF: case 0x0DD0: case 0x0DD1: case 0x0DD8: case 0x0DD9: case 0x0DDF:
+    case 0x0BBE: case 0x0BD7:
+      return true;
+    default:
+      return false;
+  }
+}
+
 char16_t composePair(char16_t a, char16_t b, bool fontPairsToo) {
+  if (!endsAPair(b))
+    return 0;
   for (const Pair& p : kCanonicalPairs)
     if (p.first == a && p.second == b)
       return p.composed;
@@ -84,15 +126,17 @@ char16_t composePair(char16_t a, char16_t b, bool fontPairsToo) {
 // Appends ch, merging it with the last character of out when the two make
 // one letter: canonically with anything from out[canonicalFrom] on, by the
 // font's pairs only from out[fontFrom] on.
-void appendMerged(QString& out, char16_t ch, qsizetype canonicalFrom, qsizetype fontFrom) {
+void appendMerged(Text& out, char16_t ch, size_t canonicalFrom, size_t fontFrom) {
   if (out.size() > canonicalFrom) {
-    if (const char16_t merged = composePair(out.back().unicode(), ch, out.size() > fontFrom)) {
-      out.back() = QChar(merged);
+    if (const char16_t merged = composePair(out.back(), ch, out.size() > fontFrom)) {
+      out.back() = merged;
       return;
     }
   }
-  out.append(QChar(ch));
+  out.push_back(ch);
 }
+
+void append(Text& out, const QString& text) { out.append(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())); }
 
 // ---------------------------------------------------------------- code pages
 
@@ -210,7 +254,7 @@ class CodePage {
   void buildUnits();
   Spelling spellingOf(char16_t ch, int depth = 0) const;
   Spelling codeSpelling(int code) const;
-  void appendCodes(QString& out, QStringView text, qsizetype& i, bool useUnits) const;
+  void appendCodes(Text& out, QStringView text, qsizetype& i, bool useUnits) const;
 
   FontScript script_;
   ScriptTraits traits_;
@@ -220,7 +264,7 @@ class CodePage {
   std::array<int, 0x10000> directCode_;
   std::array<Spelling, 0x80> letters_;  // by character - blockFirst
   std::array<std::vector<Unit>, 0x80> units_;
-  int yansaya_ = -1, rakaransaya_ = -1, repaya_ = -1;
+  int yansaya_ = -1, rakaransaya_ = -1, repaya_ = -1, lla_ = -1;
 };
 
 CodePage::CodePage(FontScript script) : script_(script) {
@@ -239,6 +283,8 @@ CodePage::CodePage(FontScript script) : script_(script) {
       repaya_ = code;
     else if (p.role == Role::Conjunct)
       (p.text.back() == QChar(0x0DBA) ? yansaya_ : rakaransaya_) = code;
+    else if (script == FontScript::Tamil && p.text == u"\u0BB3")
+      lla_ = code;
   }
   buildLetterSpellings();
   buildUnits();
@@ -255,10 +301,12 @@ void CodePage::fillPieces(const KeyPiece* keys, size_t keyCount, const HighPiece
     const QString text = QString::fromUtf16(high[i].text);
     pieces_[size_t(high[i].code)] = {roleOf(text), text};
   }
-  // the repaya is stored without the carrier it is drawn on
-  for (Piece& p : pieces_)
-    if (p.role == Role::Repaya)
+  for (Piece& p : pieces_) {
+    if (p.role == Role::Repaya)  // without the carrier it is drawn on
       p.text = p.text.left(3);
+    if (p.text == u"\u0DDB")  // kombu deka is two kombuvas
+      p.text = QStringLiteral(u"\u0DD9\u0DD9");
+  }
 }
 
 // Consonant + u and consonant + uu of every Sinhala consonant fill the free
@@ -296,7 +344,7 @@ Spelling CodePage::codeSpelling(int code) const {
   Spelling s;
   const Piece& p = pieces_[size_t(code)];
   (p.role == Role::Prefix ? s.prefix : p.role == Role::Base || p.role == Role::Vowel ? s.core : s.post)
-      .append(uchar(code));
+      .add(uchar(code));
   s.rank = ranks_[size_t(code)];
   return s;
 }
@@ -353,14 +401,15 @@ void CodePage::buildUnits() {
     if (p.role != Role::Base || p.text.size() < 2)
       continue;
     qsizetype i = 0;
-    QString apart;
+    Text apart;
     while (i < p.text.size())
       appendCodes(apart, p.text, i, false);
     int apartRank = 3;
-    if (toUnicode(apart) == p.text) {
+    const QString apartCodes = QString::fromStdU16String(apart);
+    if (toUnicode(apartCodes) == p.text) {
       apartRank = 0;
-      for (const QChar c : apart)
-        apartRank = std::max<int>(apartRank, c.unicode() < 256 ? ranks_[c.unicode()] : 3);
+      for (const char16_t c : apart)
+        apartRank = std::max<int>(apartRank, c < 256 ? ranks_[c] : 3);
     }
     const int rank = ranks_[size_t(code)];
     if (rank < apartRank || (rank == apartRank && apart.size() > 1)) {
@@ -378,25 +427,26 @@ void CodePage::buildUnits() {
 
 // ------------------------------------------------------ codes to Unicode
 
-// One syllable in the making, in logical order once it is written.
+// One syllable in the making, in logical order once it is written. The
+// parts keep their buffers from one syllable to the next.
 class SyllableWriter {
  public:
-  SyllableWriter(QString& out) : out_(out) {}
+  SyllableWriter(Text& out) : out_(out) {}
 
   bool open() const { return open_; }
-  bool hasSigns() const { return !signs_.isEmpty(); }
-  bool baseIs(char16_t ch) const { return base_.size() == 1 && base_[0] == QChar(ch); }
-  const QString& prefix() const { return prefix_; }
+  bool hasSigns() const { return !signs_.empty(); }
+  bool baseIs(char16_t ch) const { return base_.size() == 1 && base_[0] == ch; }
+  const Text& prefix() const { return prefix_; }
 
   void addPrefix(const QString& text) {
     close();
-    pending_ += text;
+    append(pending_, text);
   }
   void startBase(const QString& text) {
     close();
     open_ = true;
-    base_ = text;
-    prefix_ = pending_;
+    append(base_, text);
+    prefix_ += pending_;
     pending_.clear();
   }
   // Signs without a base stand on their own.
@@ -407,119 +457,110 @@ class SyllableWriter {
     }
     switch (role) {
       case Role::Repaya: repaya_ = true; break;
-      case Role::Conjunct: conjunct_ += text; break;
-      case Role::Nasal: nasal_ += text; break;
-      default: signs_ += text; break;
+      case Role::Conjunct: append(conjunct_, text); break;
+      case Role::Nasal: append(nasal_, text); break;
+      default: append(signs_, text); break;
     }
   }
   void writeLoose(const QString& text) {
     flush();
-    const qsizetype start = out_.size();
-    for (const QChar c : text)
-      appendMerged(out_, c.unicode(), 0, start);
+    writeMerged(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
   }
   void flush() {
     close();
-    if (!pending_.isEmpty()) {
-      const QString loose = pending_;
-      pending_.clear();
-      writeLoose(loose);
-    }
+    writeMerged(pending_);
+    pending_.clear();
   }
   void close() {
     if (!open_)
       return;
     open_ = false;
-    const qsizetype start = out_.size();
+    const size_t start = out_.size();
     if (repaya_)
-      out_ += QStringView(u"\u0DBB\u0DCA\u200D");
+      out_ += u"\u0DBB\u0DCA\u200D";
     out_ += base_;
     out_ += conjunct_;
-    for (const QString* part : {&prefix_, &signs_, &nasal_})
-      for (const QChar c : *part)
-        appendMerged(out_, c.unicode(), start, start);
+    for (const Text* part : {&prefix_, &signs_, &nasal_})
+      for (const char16_t c : *part)
+        appendMerged(out_, c, start, start);
     repaya_ = false;
-    base_.clear();
-    conjunct_.clear();
-    prefix_.clear();
-    signs_.clear();
-    nasal_.clear();
+    for (Text* part : {&base_, &conjunct_, &prefix_, &signs_, &nasal_})
+      part->clear();
   }
 
  private:
-  QString& out_;
+  void writeMerged(std::u16string_view text) {
+    const size_t start = out_.size();
+    for (const char16_t c : text)
+      appendMerged(out_, c, 0, start);
+  }
+
+  Text& out_;
   bool open_ = false;
   bool repaya_ = false;
-  QString pending_, base_, conjunct_, prefix_, signs_, nasal_;
+  Text pending_, base_, conjunct_, prefix_, signs_, nasal_;
 };
 
 QString CodePage::toUnicode(QStringView codes) const {
-  QString out;
-  out.reserve(codes.size() + codes.size() / 4);
+  Text out;
+  out.reserve(size_t(codes.size() + codes.size() / 2));
   SyllableWriter syllable(out);
   const qsizetype n = codes.size();
+  const auto roleAt = [&](qsizetype k) {
+    return k < n && codes[k].unicode() < 256 ? pieces_[codes[k].unicode()].role : Role::PassThrough;
+  };
   for (qsizetype i = 0; i < n; ++i) {
     const char16_t c = codes[i].unicode();
-    if (c > 255) {
-      syllable.flush();
-      out.append(QChar(c));
-      continue;
-    }
-    const Piece& p = pieces_[c];
-    switch (p.role) {
+    const Role role = roleAt(i);
+    const Piece& p = pieces_[c < 256 ? c : 0];
+    switch (role) {
       case Role::PassThrough:
         syllable.flush();
-        out.append(QChar(c));
+        out.push_back(c);
         break;
       case Role::Literal:
         syllable.flush();
-        out += p.text;
+        append(out, p.text);
         break;
       case Role::Prefix:
-        // kombu deka is two kombuvas
-        syllable.addPrefix(p.text == u"\u0DDB" ? QStringLiteral(u"\u0DD9\u0DD9") : p.text);
+        syllable.addPrefix(p.text);
         break;
       case Role::Base:
       case Role::Vowel:
-        if (traits_.auLengthMark && p.text == u"\u0BB3" && syllable.open() && !syllable.hasSigns() &&
-            ((syllable.prefix() == u"\u0BC6" && !syllable.baseIs(0x0B92)) ||
-             (syllable.prefix().isEmpty() && syllable.baseIs(0x0B92)))) {
-          // LLA after an e-sign syllable (or after O) is the au length
-          // mark, unless a sign of its own follows it.
-          const bool signFollows = i + 1 < n && codes[i + 1].unicode() < 256 &&
-                                   pieces_[codes[i + 1].unicode()].role == Role::Sign;
-          if (!signFollows) {
-            syllable.attach(Role::Sign, QString(QChar(traits_.auLengthMark)));
-            break;
-          }
+        // LLA after an e-sign syllable (or after O) is the au length mark,
+        // unless a sign of its own follows it.
+        if (c == lla_ && syllable.open() && !syllable.hasSigns() && roleAt(i + 1) != Role::Sign &&
+            (syllable.baseIs(0x0B92) ? syllable.prefix().empty() : syllable.prefix() == u"\u0BC6")) {
+          syllable.attach(Role::Sign, QString(QChar(traits_.auLengthMark)));
+          break;
         }
         syllable.startBase(p.text);
         break;
       default:
-        syllable.attach(p.role, p.text);
+        syllable.attach(role, p.text);
         break;
     }
   }
   syllable.flush();
-  return out;
+  return QString::fromStdU16String(out);
 }
 
 // ------------------------------------------------------ Unicode to codes
 
-void appendSpelling(QString& out, const QList<uchar>& codes) {
-  for (const uchar c : codes)
-    out.append(QChar(c));
+void appendSpelling(Text& out, const Codes& codes) {
+  for (quint8 k = 0; k < codes.n; ++k)
+    out.push_back(codes.c[k]);
 }
 
 // Converts the syllable (or the single character) at text[i] and moves i
 // past it.
-void CodePage::appendCodes(QString& out, QStringView text, qsizetype& i, bool useUnits) const {
+void CodePage::appendCodes(Text& out, QStringView text, qsizetype& i, bool useUnits) const {
   const qsizetype n = text.size();
   const auto at = [&](qsizetype k) { return k < n ? text[k].unicode() : char16_t(0); };
   char16_t ch = at(i);
   if (!traits_.isBlock(ch)) {
     const int code = directCode_[ch];
-    out.append(code >= 0 ? QChar(code) : QChar(ch));
+    out.push_back(code >= 0 ? char16_t(code) : ch);
     ++i;
     return;
   }
@@ -534,7 +575,7 @@ void CodePage::appendCodes(QString& out, QStringView text, qsizetype& i, bool us
   Spelling base;
   if (useUnits) {
     for (const Unit& u : units_[size_t(ch - traits_.blockFirst)]) {
-      if (text.mid(i).startsWith(u.text)) {
+      if (text.sliced(i).startsWith(u.text)) {
         base.core = {u.code};
         base.rank = 0;
         i += u.text.size();
@@ -545,14 +586,14 @@ void CodePage::appendCodes(QString& out, QStringView text, qsizetype& i, bool us
   const Spelling& own = letters_[size_t(ch - traits_.blockFirst)];
   if (!base.valid()) {
     if (!own.valid()) {  // a letter the font cannot show
-      out.append(QChar(ch));
+      out.push_back(ch);
       ++i;
       return;
     }
     base = own;
     ++i;
   }
-  QList<uchar> conjunct;
+  Codes conjunct;
   if (sinhala && !base.core.isEmpty() && at(i) == 0x0DCA && at(i + 1) == kZwj) {
     const int code = at(i + 2) == 0x0DBA ? yansaya_ : at(i + 2) == 0x0DBB ? rakaransaya_ : -1;
     if (code >= 0) {
@@ -560,7 +601,7 @@ void CodePage::appendCodes(QString& out, QStringView text, qsizetype& i, bool us
       i += 3;
     }
   }
-  QList<uchar> prefix = base.prefix, post = base.post;
+  Codes prefix = base.prefix, post = base.post;
   if (!base.core.isEmpty()) {
     while (i < n) {
       const char16_t s = at(i);
@@ -571,8 +612,8 @@ void CodePage::appendCodes(QString& out, QStringView text, qsizetype& i, bool us
       if (!traits_.isBlock(s))
         break;
       const Spelling& sign = letters_[size_t(s - traits_.blockFirst)];
-      if (!sign.valid() || !sign.core.isEmpty())
-        break;
+      if (!sign.valid() || !sign.core.isEmpty() || !prefix.fits(sign.prefix) || !post.fits(sign.post))
+        break;  // a letter of its own, or more signs than one syllable holds
       prefix += sign.prefix;
       post += sign.post;
       ++i;
@@ -582,14 +623,25 @@ void CodePage::appendCodes(QString& out, QStringView text, qsizetype& i, bool us
   appendSpelling(out, base.core);
   appendSpelling(out, conjunct);
   if (repaya)
-    out.append(QChar(repaya_));
+    out.push_back(char16_t(repaya_));
   appendSpelling(out, post);
 }
 
+// The canonical compositions of the two scripts, in one pass (Qt's own
+// normalization takes quadratic time on long Sinhala or Tamil text). Other
+// characters are left as they are: they pass through unconverted anyway.
+QString composed(QStringView text) {
+  Text out;
+  out.reserve(size_t(text.size()));
+  for (const QChar c : text)
+    appendMerged(out, c.unicode(), 0, out.size() + 1);
+  return QString::fromStdU16String(out);
+}
+
 QString CodePage::toCodes(QStringView unicode) const {
-  const QString text = unicode.toString().normalized(QString::NormalizationForm_C);
-  QString out;
-  out.reserve(text.size() + text.size() / 2);
+  const QString text = composed(unicode);
+  Text out;
+  out.reserve(size_t(text.size() + text.size() / 2));
   qsizetype i = 0;
   while (i < text.size()) {
     const char16_t ch = text[i].unicode();
@@ -600,7 +652,7 @@ QString CodePage::toCodes(QStringView unicode) const {
     }
     appendCodes(out, text, i, true);
   }
-  return out;
+  return QString::fromStdU16String(out);
 }
 
 const CodePage& codePage(FontScript script) {
