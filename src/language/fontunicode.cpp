@@ -224,7 +224,7 @@ bool isIndependentVowel(char16_t ch) {
 
 Role roleOf(const QString& text) {
   const char16_t first = text.front().unicode();
-  if (text == u"\u0DD9" || text == u"\u0DDB" || text == u"\u0BC6" || text == u"\u0BC7" || text == u"\u0BC8")
+  if (text.size() == 1 && QStringView(u"\u0DD9\u0DDB\u0BC6\u0BC7\u0BC8").contains(text[0]))
     return Role::Prefix;
   if (first == kDottedCircle || isConsonant(first))
     return text.size() > 2 && text.endsWith(QChar(kZwj)) ? Role::Repaya : Role::Base;
@@ -356,9 +356,9 @@ Spelling CodePage::spellingOf(char16_t ch, int depth) const {
   Spelling best;
   if (directCode_[ch] >= 0)
     best = codeSpelling(directCode_[ch]);
-  if (ch == traits_.auLengthMark && directCode_[0x0BB3] >= 0) {
-    best.post = {uchar(directCode_[0x0BB3])};
-    best.rank = ranks_[size_t(directCode_[0x0BB3])];
+  if (traits_.auLengthMark && ch == traits_.auLengthMark && lla_ >= 0) {
+    best.post = {uchar(lla_)};
+    best.rank = ranks_[size_t(lla_)];
   }
   if (depth > 3)
     return best;

@@ -96,30 +96,25 @@ std::set<int> typeable(int mode) {
 }
 
 bool isSign(QChar c) { return c.category() == QChar::Mark_NonSpacing || c.category() == QChar::Mark_SpacingCombining; }
+bool isConsonant(QChar c) { return (c >= QChar(0x0D9A) && c <= QChar(0x0DC6)) || (c >= QChar(0x0B95) && c <= QChar(0x0BB9)); }
 
 // ----------------------------------------------------------- drawing
 
-QString notoFamily(FontScript script) {
-  static QHash<int, QString> families;
-  const int key = int(script);
-  if (!families.contains(key)) {
-    const QString file = script == FontScript::Sinhala ? QStringLiteral("NotoSansSinhala-Regular.ttf")
-                                                       : QStringLiteral("NotoSansTamil-Regular.ttf");
-    const int id = QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/noto/") + file);
-    families[key] = id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+QString familyOf(const QString& file) {
+  static QHash<QString, QString> families;
+  if (!families.contains(file)) {
+    const int id = QFontDatabase::addApplicationFont(file);
+    families[file] = id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
   }
-  return families[key];
+  return families[file];
+}
+
+QString notoFamily(FontScript script) {
+  return familyOf(QStringLiteral("/usr/share/fonts/truetype/noto/NotoSans%1-Regular.ttf").arg(fontScriptName(script)));
 }
 
 QString ourFamily(FontScript script) {
-  static QHash<int, QString> families;
-  const int key = int(script);
-  if (!families.contains(key)) {
-    const QString file = script == FontScript::Sinhala ? kSinhalaFontFile : kTamilFontFile;
-    const int id = QFontDatabase::addApplicationFont(platform::joinPath(platform::fontsFolder(), file));
-    families[key] = id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
-  }
-  return families[key];
+  return familyOf(platform::joinPath(platform::fontsFolder(), script == FontScript::Sinhala ? kSinhalaFontFile : kTamilFontFile));
 }
 
 // The outlines of text shaped in one font, on its baseline at x = 0.
@@ -164,8 +159,6 @@ double likeness(const QPainterPath& a, const QPainterPath& b) {
   return ink > 0 ? 1 - diff / ink : 1;
 }
 
-bool haveNoto() { return !notoFamily(FontScript::Sinhala).isEmpty() && !notoFamily(FontScript::Tamil).isEmpty(); }
-
 }  // namespace
 
 class FontUnicodeTest : public QObject {
@@ -182,7 +175,6 @@ class FontUnicodeTest : public QObject {
   void visualOrderBecomesLogical();
   void unicodeBecomesCodes_data();
   void unicodeBecomesCodes();
-  void scriptIsDetected();
   void everyGlyphIsTheLetterItConvertsTo_data();
   void everyGlyphIsTheLetterItConvertsTo();
   void commandLine_data();
@@ -228,10 +220,9 @@ void FontUnicodeTest::typedLettersConvertBothWays() {
   } else {
     // the sign on every consonant of the font
     for (const Letter& base : readLetters())
-      if (base.script == script && base.text.size() == 1 && base.codes.size() == 1 &&
-          base.text[0].category() == QChar::Letter_Other && !isSign(base.text[0]) &&
-          (base.text[0].unicode() & 0x7F) >= (script == FontScript::Sinhala ? 0x1A : 0x15))
+      if (base.script == script && base.text.size() == 1 && isConsonant(base.text[0]) && base.codes.size() == 1)
         cases.append({base.text + letter, QString(codes).replace(ka, base.codes[0])});
+    QVERIFY(cases.size() >= (script == FontScript::Sinhala ? 41 : 22));
   }
   for (const auto& [text, typedCodes] : cases) {
     for (int mode : modes)
@@ -384,14 +375,6 @@ void FontUnicodeTest::unicodeBecomesCodes() {
   QCOMPARE(spell(unicodeToFontCodes(unicode, script)), spell(fontCodes));
 }
 
-void FontUnicodeTest::scriptIsDetected() {
-  QVERIFY(containsScript(u"Subject: මම", FontScript::Sinhala));
-  QVERIFY(!containsScript(u"Subject: மம", FontScript::Sinhala));
-  QVERIFY(containsScript(u"நான் 1", FontScript::Tamil));
-  QVERIFY(!containsScript(QStringLiteral("uu f.or hkjd"), FontScript::Sinhala));
-  QVERIFY(!containsScript(QString(), FontScript::Tamil));
-}
-
 // Every code of both fonts, drawn in our font, looks like Noto drawing the
 // Unicode the code converts to (signs on a dotted circle, as the font's
 // glyphs were made).
@@ -425,9 +408,9 @@ void FontUnicodeTest::everyGlyphIsTheLetterItConvertsTo_data() {
 }
 
 void FontUnicodeTest::everyGlyphIsTheLetterItConvertsTo() {
-  if (!haveNoto())
-    QSKIP("the Noto fonts (fonts-noto-core) are not installed");
   QFETCH(FontScript, script);
+  if (notoFamily(script).isEmpty())
+    QSKIP("the Noto fonts (fonts-noto-core) are not installed");
   QFETCH(QString, fontCodes);
   QFETCH(QString, unicode);
   const double like = likeness(shaped(fontCodes, ourFamily(script), 64), shaped(unicode, notoFamily(script), 64));
