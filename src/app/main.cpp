@@ -1,9 +1,12 @@
 #include "language/fonts.h"
+#include "language/unicodecli.h"
 #include "shell/mailform.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+  if (const std::optional<int> status = runUnicodeCommand(argc, argv))
+    return *status;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tovel Mail 98"));
   registerBundledFonts();

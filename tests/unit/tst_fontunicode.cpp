@@ -1,0 +1,486 @@
+// Font-code text <-> Unicode: the letters the key table types, real words,
+// the font's visual order, what passes through, how the result looks next
+// to the Noto fonts, and the command line.
+#include "language/fontunicode.h"
+#include "language/languagestate.h"
+#include "platform/paths.h"
+#include "support/scriptedprompter.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QTest>
+#include <QTextLayout>
+#include <set>
+
+Q_DECLARE_METATYPE(FontScript)
+
+namespace {
+
+const QString kSource = QStringLiteral(TOVEL_SOURCE_DIR);
+
+QString codes(std::initializer_list<int> list) {
+  QString s;
+  for (int c : list)
+    s.append(QChar(c));
+  return s;
+}
+
+QString spell(const QString& text) {
+  QStringList parts;
+  for (const QChar c : text)
+    parts << (c.unicode() < 256 ? QString::number(c.unicode()) : QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')));
+  return parts.join(QLatin1Char(' '));
+}
+
+QStringList readWords(const QString& file) {
+  QFile f(kSource + QStringLiteral("/tests/data/") + file);
+  if (!f.open(QIODevice::ReadOnly))
+    return {};
+  QStringList words;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (!line.isEmpty() && !line.startsWith('#'))
+      words << QString::fromUtf8(line);
+  return words;
+}
+
+struct Letter {
+  FontScript script;
+  QString text;
+  QString codes;
+  QList<int> modes;
+};
+
+QList<Letter> readLetters() {
+  QList<Letter> letters;
+  QFile file(kSource + QStringLiteral("/tools/letters.tsv"));
+  if (!file.open(QIODevice::ReadOnly))
+    return letters;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const QList<QByteArray> f = line.split('\t');
+    if (line.startsWith('#') || f.size() != 4)
+      continue;
+    Letter l{f[0] == "Velan_nm" ? FontScript::Tamil : FontScript::Sinhala, QString::fromUtf8(f[1]), {}, {}};
+    for (const QByteArray& c : f[2].split(' '))
+      l.codes.append(QChar(c.toInt()));
+    for (const QByteArray& m : f[3].split(' '))
+      l.modes.append(m.toInt());
+    letters.append(l);
+  }
+  return letters;
+}
+
+// The codes an input mode types: every printable key and the function keys
+// of its language, through the shipped table.
+std::set<int> typeable(int mode) {
+  const LanguageState saved = language();
+  language().input_mode = mode;
+  std::set<int> typed;
+  const auto add = [&](int key) {
+    if (const int code = translate_key(key); code > 0)
+      typed.insert(code);
+  };
+  for (int key = 33; key <= 126; ++key)
+    add(key);
+  set_key_sequences(mode == ModeTamilPhonetic ? Tamil : Sinhala);
+  for (int i = 0; i <= 10; ++i)
+    for (const QChar ch : key_sequence(i))
+      add(ch.unicode());
+  language() = saved;
+  return typed;
+}
+
+bool isSign(QChar c) { return c.category() == QChar::Mark_NonSpacing || c.category() == QChar::Mark_SpacingCombining; }
+bool isConsonant(QChar c) { return (c >= QChar(0x0D9A) && c <= QChar(0x0DC6)) || (c >= QChar(0x0B95) && c <= QChar(0x0BB9)); }
+
+// ----------------------------------------------------------- drawing
+
+QString familyOf(const QString& file) {
+  static QHash<QString, QString> families;
+  if (!families.contains(file)) {
+    const int id = QFontDatabase::addApplicationFont(file);
+    families[file] = id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+  }
+  return families[file];
+}
+
+QString notoFamily(FontScript script) {
+  return familyOf(QStringLiteral("/usr/share/fonts/truetype/noto/NotoSans%1-Regular.ttf").arg(fontScriptName(script)));
+}
+
+QString ourFamily(FontScript script) {
+  return familyOf(platform::joinPath(platform::fontsFolder(), script == FontScript::Sinhala ? kSinhalaFontFile : kTamilFontFile));
+}
+
+// The outlines of text shaped in one font, on its baseline at x = 0.
+QPainterPath shaped(const QString& text, const QString& family, int pixels) {
+  QFont font(family);
+  font.setPixelSize(pixels);
+  font.setStyleStrategy(QFont::NoFontMerging);
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  QPainterPath path;
+  for (const QGlyphRun& run : layout.glyphRuns()) {
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> at = run.positions();
+    for (qsizetype i = 0; i < glyphs.size(); ++i)
+      path.addPath(run.rawFont().pathForGlyph(glyphs[i]).translated(at[i] - QPointF(0, line.ascent())));
+  }
+  return path;
+}
+
+// 1 when the two drawings cover the same pixels, 0 when they share none.
+double likeness(const QPainterPath& a, const QPainterPath& b) {
+  const QRectF box = a.boundingRect().united(b.boundingRect()).adjusted(-2, -2, 2, 2);
+  QImage one(box.size().toSize(), QImage::Format_Grayscale8), two(one.size(), QImage::Format_Grayscale8);
+  for (auto [image, path] : {std::pair{&one, &a}, std::pair{&two, &b}}) {
+    image->fill(0);
+    QPainter p(image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(-box.topLeft());
+    p.fillPath(*path, Qt::white);
+  }
+  double diff = 0, ink = 0;
+  for (int y = 0; y < one.height(); ++y) {
+    const uchar* p = one.constScanLine(y);
+    const uchar* q = two.constScanLine(y);
+    for (int x = 0; x < one.width(); ++x) {
+      diff += qAbs(p[x] - q[x]);
+      ink += qMax(p[x], q[x]);
+    }
+  }
+  return ink > 0 ? 1 - diff / ink : 1;
+}
+
+}  // namespace
+
+class FontUnicodeTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void initTestCase();
+  void typedLettersConvertBothWays_data();
+  void typedLettersConvertBothWays();
+  void realWordsRoundTrip_data();
+  void realWordsRoundTrip();
+  void otherSpellingsGiveTheKeyTableSpelling_data();
+  void otherSpellingsGiveTheKeyTableSpelling();
+  void visualOrderBecomesLogical_data();
+  void visualOrderBecomesLogical();
+  void unicodeBecomesCodes_data();
+  void unicodeBecomesCodes();
+  void everyGlyphIsTheLetterItConvertsTo_data();
+  void everyGlyphIsTheLetterItConvertsTo();
+  void commandLine_data();
+  void commandLine();
+  void commandLineKeepsLargeArchivesWhole();
+
+ private:
+  std::set<int> typed_[4];
+};
+
+void FontUnicodeTest::initTestCase() {
+  ScriptedPrompter prompter;
+  init_language_support();
+  QVERIFY2(prompter.messages.isEmpty(), "the shipped key table reads");
+  for (int mode = 0; mode < 4; ++mode)
+    typed_[mode] = typeable(mode);
+}
+
+// Every letter of tools/letters.tsv, with every consonant where it is a
+// sign: the codes the key table types become that letter, and the letter
+// becomes those codes again.
+void FontUnicodeTest::typedLettersConvertBothWays_data() {
+  QTest::addColumn<FontScript>("script");
+  QTest::addColumn<QString>("letter");
+  QTest::addColumn<QString>("codes");
+  QTest::addColumn<QList<int>>("modes");
+  const QList<Letter> letters = readLetters();
+  QVERIFY(letters.size() > 150);
+  for (const Letter& l : letters)
+    QTest::addRow("%s %s", l.script == FontScript::Sinhala ? "si" : "ta", qPrintable(spell(l.codes)))
+        << l.script << l.text << l.codes << l.modes;
+}
+
+void FontUnicodeTest::typedLettersConvertBothWays() {
+  QFETCH(FontScript, script);
+  QFETCH(QString, letter);
+  QFETCH(QString, codes);
+  QFETCH(QList<int>, modes);
+  const QChar ka = QChar(script == FontScript::Sinhala ? 108 : 107);
+  QList<std::pair<QString, QString>> cases;
+  if (!isSign(letter[0]) || !codes.contains(ka)) {
+    cases.append({letter, codes});
+  } else {
+    // the sign on every consonant of the font
+    for (const Letter& base : readLetters())
+      if (base.script == script && base.text.size() == 1 && isConsonant(base.text[0]) && base.codes.size() == 1)
+        cases.append({base.text + letter, QString(codes).replace(ka, base.codes[0])});
+    QVERIFY(cases.size() >= (script == FontScript::Sinhala ? 41 : 22));
+  }
+  for (const auto& [text, typedCodes] : cases) {
+    for (int mode : modes)
+      for (const QChar c : typedCodes)
+        QVERIFY2(typed_[mode].count(c.unicode()), qPrintable(QStringLiteral("mode %1 cannot type %2").arg(mode).arg(c.unicode())));
+    const QString unicode = fontCodesToUnicode(typedCodes, script);
+    QCOMPARE(spell(unicode), spell(text));
+    QCOMPARE(spell(unicodeToFontCodes(text, script)), spell(typedCodes));
+  }
+}
+
+void FontUnicodeTest::realWordsRoundTrip_data() {
+  QTest::addColumn<FontScript>("script");
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QList<int>>("modes");
+  QTest::newRow("Sinhala") << FontScript::Sinhala << QStringLiteral("sinhala_words.txt") << QList<int>{1, 2};
+  QTest::newRow("Tamil") << FontScript::Tamil << QStringLiteral("tamil_words.txt") << QList<int>{3};
+}
+
+// Unicode -> codes -> Unicode is the identity, and the codes are ones the
+// key table types; a whole line with blanks, digits and punctuation too.
+void FontUnicodeTest::realWordsRoundTrip() {
+  QFETCH(FontScript, script);
+  QFETCH(QString, file);
+  QFETCH(QList<int>, modes);
+  const QStringList words = readWords(file);
+  QVERIFY(words.size() > 200);
+  QStringList failures;
+  for (const QString& word : words) {
+    QCOMPARE(word, word.normalized(QString::NormalizationForm_C));
+    const QString fontCodes = unicodeToFontCodes(word, script);
+    const bool typeable = std::all_of(fontCodes.begin(), fontCodes.end(), [&](QChar c) {
+      return std::any_of(modes.begin(), modes.end(), [&](int m) { return typed_[m].count(c.unicode()) > 0; });
+    });
+    if (!typeable || fontCodesToUnicode(fontCodes, script) != word)
+      failures << QStringLiteral("%1 -> %2 -> %3").arg(word, spell(fontCodes), fontCodesToUnicode(fontCodes, script));
+  }
+  QVERIFY2(failures.isEmpty(), qPrintable(failures.mid(0, 10).join(QLatin1Char('\n'))));
+  const QString line = words.mid(0, 40).join(QStringLiteral(", ")) + QStringLiteral(" (1998-2024)? 5.5!\r\n");
+  QCOMPARE(fontCodesToUnicode(unicodeToFontCodes(line, script), script), line);
+}
+
+// Letters the keys can type in more than one way read the same, and come
+// back in the spelling every input mode of the script types.
+void FontUnicodeTest::otherSpellingsGiveTheKeyTableSpelling_data() {
+  QTest::addColumn<FontScript>("script");
+  QTest::addColumn<QString>("other");
+  QTest::addColumn<QString>("usual");
+  const FontScript si = FontScript::Sinhala, ta = FontScript::Tamil;
+  QTest::newRow("si uu by the phonetic key") << si << codes({131}) << codes({87, 65});
+  QTest::newRow("si oo by the phonetic key") << si << codes({136}) << codes({84, 97});
+  QTest::newRow("si sri typewriter key") << si << codes({92}) << codes({89, 96, 83});
+  QTest::newRow("si lu typewriter key") << si << codes({74}) << codes({60, 113});
+  QTest::newRow("si ku print form") << si << codes({140}) << codes({108, 113});
+  QTest::newRow("si aa print form") << si << codes({128}) << codes({119, 100});
+  QTest::newRow("si kombu deka code") << si << codes({138, 108}) << codes({102, 102, 108});
+  QTest::newRow("si oo tail code") << si << codes({102, 108, 139}) << codes({102, 108, 100, 97});
+  QTest::newRow("si marks in either order") << si << codes({108, 115, 96}) << codes({108, 96, 115});
+  QTest::newRow("si anusvara before sign") << si << codes({108, 120, 100}) << codes({108, 100, 120});
+  QTest::newRow("si ra with yansaya is repaya") << si << codes({114, 72}) << codes({104, 126});
+  QTest::newRow("si second carrier") << si << codes({184}) << codes({154});
+  QTest::newRow("ta ku with the grantha sign") << ta << codes({107, 72}) << codes({75});
+  QTest::newRow("ta kssa in pieces") << ta << codes({107, 120, 115}) << codes({88});
+  QTest::newRow("ta sri in pieces") << ta << codes({83, 120, 114, 66}) << codes({215});
+  QTest::newRow("ta au code") << ta << codes({203}) << codes({111, 76});
+  QTest::newRow("ta carriers") << ta << codes({244, 249}) << codes({235, 235});
+}
+
+void FontUnicodeTest::otherSpellingsGiveTheKeyTableSpelling() {
+  QFETCH(FontScript, script);
+  QFETCH(QString, other);
+  QFETCH(QString, usual);
+  const QString unicode = fontCodesToUnicode(other, script);
+  QCOMPARE(spell(unicode), spell(fontCodesToUnicode(usual, script)));
+  QCOMPARE(spell(unicodeToFontCodes(unicode, script)), spell(usual));
+}
+
+void FontUnicodeTest::visualOrderBecomesLogical_data() {
+  QTest::addColumn<FontScript>("script");
+  QTest::addColumn<QString>("fontCodes");
+  QTest::addColumn<QString>("unicode");
+  const FontScript si = FontScript::Sinhala, ta = FontScript::Tamil;
+  const auto row = [](const char* name, FontScript s, const QString& c, const char16_t* u) {
+    QTest::newRow(name) << s << c << QString::fromUtf16(u);
+  };
+  row("si sentence", si, QStringLiteral("uu f.or hkjd"), u"මම ගෙදර යනවා");
+  row("si kombuva then consonant", si, QStringLiteral("fld"), u"කො");
+  row("si rakaransaya and e", si, QStringLiteral("fm`a"), u"ප්\u200Dරේ");
+  row("si yansaya and aa", si, QStringLiteral("jHd"), u"ව්\u200Dයා");
+  row("si repaya drawn after", si, QStringLiteral("ldh~h"), u"කාර්\u200Dයය");
+  row("si kombuva before e", si, QStringLiteral("ft"), u"ඓ");
+  row("si sign at line start", si, QStringLiteral("d\nl"), u"ා\nක");
+  row("si kombuva left hanging", si, QStringLiteral("lf \nf"), u"කෙ \nෙ");
+  row("si repaya without a letter", si, QStringLiteral("~"), u"ර්\u200D");
+  row("si caption carrier", si, codes({154, 202}), u"◌ඟ");
+  row("si key letters are letters", si, QStringLiteral("Hello"), u"්\u200Dයැකකද");
+  row("si controls pass", si, QStringLiteral("\t\r\n") + QChar(127) + QChar(173), u"\t\r\n\u007F\u00AD");
+  row("si above 255 passes", si, QStringLiteral("l€l"), u"ක€ක");
+  row("ta sentence", ta, QStringLiteral("wf] tmbzx"), u"நாடு தமிழ்");
+  row("ta o and oo", ta, QStringLiteral("Dkf Fkf"), u"கொ கோ");
+  row("ta ai before", ta, QStringLiteral("Cv"), u"வை");
+  row("ta lla after e is au", ta, QStringLiteral("DmLnmx"), u"மௌனம்");
+  row("ta lla with virama stays", ta, QStringLiteral("DvLxCL"), u"வெள்ளை");
+  row("ta lla with i stays", ta, QStringLiteral("oLb"), u"ஒளி");
+  row("ta o with lla is au", ta, QStringLiteral("oLCv"), u"ஔவை");
+  row("ta au at the end", ta, QStringLiteral("DkL"), u"கௌ");
+  row("ta grantha u", ta, QStringLiteral("jHrmx"), u"ஜுரம்");
+  row("ta code without glyph passes", ta, codes({200, 128}), u"\u00C8\u0080");
+  row("ta latin looking keys", ta, QStringLiteral("Tamil"), u"துஅமஇல");
+}
+
+void FontUnicodeTest::visualOrderBecomesLogical() {
+  QFETCH(FontScript, script);
+  QFETCH(QString, fontCodes);
+  QFETCH(QString, unicode);
+  const QString converted = fontCodesToUnicode(fontCodes, script);
+  QCOMPARE(spell(converted), spell(unicode));
+  QCOMPARE(converted, converted.normalized(QString::NormalizationForm_C));
+}
+
+void FontUnicodeTest::unicodeBecomesCodes_data() {
+  QTest::addColumn<FontScript>("script");
+  QTest::addColumn<QString>("unicode");
+  QTest::addColumn<QString>("fontCodes");
+  const FontScript si = FontScript::Sinhala, ta = FontScript::Tamil;
+  const auto row = [](const char* name, FontScript s, const char16_t* u, const QString& c) {
+    QTest::newRow(name) << s << QString::fromUtf16(u) << c;
+  };
+  row("ta decomposed o", ta, u"\u0B95\u0BC6\u0BBE", QStringLiteral("Dkf"));
+  row("ta decomposed au", ta, u"\u0B95\u0BC6\u0BD7", QStringLiteral("DkL"));
+  row("si decomposed ee", si, u"\u0D9A\u0DD9\u0DCA", QStringLiteral("fla"));
+  row("si touching letters lose the joiner", si, u"ක\u200D්ව", QStringLiteral("laj"));
+  row("si joiner after hal with no conjunct form", si, u"ක්\u200Dව", QStringLiteral("laj"));
+  row("si non-joiner dropped", si, u"ක\u200Cම", QStringLiteral("lu"));
+  row("si hal before ra without joiner", si, u"ක්ර", QStringLiteral("lar"));
+  row("si kssa needs the joiner", si, u"ක්\u200Dෂ ක්ෂ", QStringLiteral("| laI"));
+  row("si punctuation the font draws", si, u"\"අ,ආ.\" ;:", QStringLiteral("Zw\"wd'Z ]}"));
+  row("si digits and signs stay", si, u"10% (x2)", QStringLiteral("10% (x2)"));
+  row("si lith digit has no code", si, u"෧", QStringLiteral("\u0DE7"));
+  row("si emoji joiners kept", si, u"👨\u200D👩", QStringLiteral("👨\u200D👩"));
+  row("si tamil text passes", si, u"தமிழ்", QStringLiteral("தமிழ்"));
+  row("ta tamil digit has no code", ta, u"௧", QStringLiteral("\u0BE7"));
+  row("ta dotted circle", ta, u"◌", codes({235}));
+}
+
+void FontUnicodeTest::unicodeBecomesCodes() {
+  QFETCH(FontScript, script);
+  QFETCH(QString, unicode);
+  QFETCH(QString, fontCodes);
+  QCOMPARE(spell(unicodeToFontCodes(unicode, script)), spell(fontCodes));
+}
+
+// Every code of both fonts, drawn in our font, looks like Noto drawing the
+// Unicode the code converts to (signs on a dotted circle, as the font's
+// glyphs were made).
+void FontUnicodeTest::everyGlyphIsTheLetterItConvertsTo_data() {
+  QTest::addColumn<FontScript>("script");
+  QTest::addColumn<QString>("fontCodes");
+  QTest::addColumn<QString>("unicode");
+  for (const FontScript script : {FontScript::Sinhala, FontScript::Tamil}) {
+    const QChar carrier = QChar(script == FontScript::Sinhala ? 154 : 235);
+    const QString jaCode = QStringLiteral("j");
+    for (int code = 33; code < 256; ++code) {
+      const QString unicode = fontCodesToUnicode(QString(QChar(code)), script);
+      if (unicode == QString(QChar(code)))
+        continue;  // punctuation as it is, or no glyph
+      QString drawn = QString(QChar(code)), expected = unicode;
+      const QChar first = unicode[0];
+      const bool prefix = QStringView(u"\u0DD9\u0DDB\u0BC6\u0BC7\u0BC8").contains(first) && unicode.size() == 1;
+      if (script == FontScript::Tamil && (code == 'H' || code == 'G')) {
+        drawn = jaCode + drawn;  // the grantha u signs stand apart from JA
+        expected = fontCodesToUnicode(drawn, script);
+      } else if (prefix) {
+        drawn += carrier;
+        expected = QStringLiteral("◌") + unicode;
+      } else if (isSign(first) || (first == QChar(0x0DBB) && unicode.endsWith(QChar(0x200D)))) {
+        drawn = carrier + drawn;
+        expected = first == QChar(0x0DBB) ? unicode + QStringLiteral("◌") : QStringLiteral("◌") + unicode;
+      }
+      QTest::addRow("%s %d", script == FontScript::Sinhala ? "si" : "ta", code) << script << drawn << expected;
+    }
+  }
+}
+
+void FontUnicodeTest::everyGlyphIsTheLetterItConvertsTo() {
+  QFETCH(FontScript, script);
+  if (notoFamily(script).isEmpty())
+    QSKIP("the Noto fonts (fonts-noto-core) are not installed");
+  QFETCH(QString, fontCodes);
+  QFETCH(QString, unicode);
+  const double like = likeness(shaped(fontCodes, ourFamily(script), 64), shaped(unicode, notoFamily(script), 64));
+  QVERIFY2(like > 0.95, qPrintable(QStringLiteral("%1 looks %2 like %3").arg(spell(fontCodes)).arg(like).arg(unicode)));
+}
+
+void FontUnicodeTest::commandLine_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<QByteArray>("input");
+  QTest::addColumn<QByteArray>("output");
+  QTest::addColumn<int>("status");
+  QTest::addColumn<QString>("message");
+  const QByteArray sinhala = QStringLiteral("මම ගෙදර යනවා\r\n").toUtf8();
+  const QByteArray tamil = QStringLiteral("நாடு\n").toUtf8();
+  const QString usage = QStringLiteral("usage: tovelmail");
+  QTest::newRow("to unicode") << QStringList{"--to-unicode", "sinhala"} << QByteArray("uu f.or hkjd\r\n") << sinhala << 0 << QString();
+  QTest::newRow("from unicode") << QStringList{"--from-unicode", "Sinhala"} << sinhala << QByteArray("uu f.or hkjd\r\n") << 0 << QString();
+  QTest::newRow("upper codes are bytes") << QStringList{"--from-unicode=tamil"} << QStringLiteral("கூ").toUtf8() << QByteArray("\xCA") << 0 << QString();
+  QTest::newRow("bytes are codes") << QStringList{"--to-unicode", "tamil"} << QByteArray("wf]\n") << tamil << 0 << QString();
+  QTest::newRow("empty input") << QStringList{"--to-unicode", "tamil"} << QByteArray() << QByteArray() << 0 << QString();
+  QTest::newRow("no script") << QStringList{"--to-unicode"} << QByteArray("x") << QByteArray() << 2 << usage;
+  QTest::newRow("unknown script") << QStringList{"--from-unicode", "hindi"} << QByteArray("x") << QByteArray() << 2 << QStringLiteral("unknown script \"hindi\"");
+  QTest::newRow("extra argument") << QStringList{"--to-unicode", "tamil", "file.txt"} << QByteArray("x") << QByteArray() << 2 << QStringLiteral("unexpected argument \"file.txt\"");
+  QTest::newRow("both directions") << QStringList{"--to-unicode", "tamil", "--from-unicode", "tamil"} << QByteArray("x") << QByteArray() << 2 << usage;
+  QTest::newRow("not shown by the font") << QStringList{"--from-unicode", "sinhala"} << QStringLiteral("ක😀ම\n").toUtf8()
+                                         << QByteArray("l?u\n") << 1 << QStringLiteral("1 character has no code in the Sinhala font");
+  QTest::newRow("not utf-8") << QStringList{"--from-unicode", "tamil"} << QByteArray("a\xFF\n") << QByteArray("a?\n") << 1 << QStringLiteral("not valid UTF-8");
+}
+
+void FontUnicodeTest::commandLine() {
+  QFETCH(QStringList, args);
+  QFETCH(QByteArray, input);
+  QFETCH(QByteArray, output);
+  QFETCH(int, status);
+  QFETCH(QString, message);
+  QProcess process;
+  process.start(QStringLiteral(TOVEL_BIN_DIR "/tovelmail"), args);
+  QVERIFY(process.waitForStarted());
+  process.write(input);
+  process.closeWriteChannel();
+  QVERIFY(process.waitForFinished(20000));
+  QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(process.exitCode(), status);
+  QCOMPARE(process.readAllStandardOutput(), output);
+  const QString err = QString::fromUtf8(process.readAllStandardError());
+  QVERIFY2(message.isEmpty() ? err.isEmpty() : err.contains(message), qPrintable(err));
+}
+
+// Several megabytes (read in pieces) come back byte for byte.
+void FontUnicodeTest::commandLineKeepsLargeArchivesWhole() {
+  const QString line = readWords(QStringLiteral("sinhala_words.txt")).join(QLatin1Char(' '));
+  QByteArray archive;
+  for (int i = 0; archive.size() < 3 * 1024 * 1024; ++i)
+    archive += (line + QStringLiteral(" %1\n").arg(i)).toUtf8();
+  archive += line.toUtf8();  // no line break at the end
+  const auto run = [](const QString& option, const QByteArray& input) {
+    QProcess process;
+    process.start(QStringLiteral(TOVEL_BIN_DIR "/tovelmail"), {option, QStringLiteral("sinhala")});
+    process.waitForStarted();
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return std::pair{process.exitCode(), process.readAllStandardOutput()};
+  };
+  const auto [fromStatus, fontCodes] = run(QStringLiteral("--from-unicode"), archive);
+  QCOMPARE(fromStatus, 0);
+  const auto [toStatus, back] = run(QStringLiteral("--to-unicode"), fontCodes);
+  QCOMPARE(toStatus, 0);
+  QVERIFY(back == archive);
+}
+
+QTEST_MAIN(FontUnicodeTest)
+#include "tst_fontunicode.moc"
