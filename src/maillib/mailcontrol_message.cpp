@@ -397,18 +397,18 @@ void MailControl::opSavePartFile() {
     reportError(ErrFile, QStringLiteral("No file was named to save the part to."));
     return;
   }
-  const maillib::MessageEngine::Content c = engine_->content();
+  // Decoded straight into the file: a large part is never in memory whole.
+  const maillib::MessageEngine::Saved saved = engine_->saveContent(message_file_);
   reportParseProblem();
-  if (engine_->structure() == nullptr) {
-    reportError(ErrPart, c.problem);
+  if (!saved.hasPart) {
+    reportError(ErrPart, saved.problem);
     return;
   }
-  const store::WriteResult r = store::writeFileSafely(message_file_, c.bytes, true);
-  if (!r.ok) {
-    reportError(ErrFile, r.error);
+  if (!saved.written) {
+    reportError(ErrFile, saved.writeError);
     return;
   }
-  if (!c.problem.isEmpty()) reportError(ErrParse, c.problem + QStringLiteral(" (saved what could be read)"));
+  if (!saved.problem.isEmpty()) reportError(ErrParse, saved.problem + QStringLiteral(" (saved what could be read)"));
 }
 
 void MailControl::opEnterPart() {
