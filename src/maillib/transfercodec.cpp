@@ -141,17 +141,26 @@ class LineStartSearch {
 };
 
 bool isBase64Text(QByteArrayView piece) {
-  static const auto allowed = [] {
-    std::array<bool, 256> t{};
+  static const auto invalid = [] {
+    std::array<unsigned char, 256> t;
+    t.fill(1);
     for (const char* p = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n \t"; *p; ++p)
-      t[static_cast<unsigned char>(*p)] = true;
+      t[static_cast<unsigned char>(*p)] = 0;
     return t;
   }();
   const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
-  const auto* end = p + piece.size();
-  bool ok = true;
-  for (; p != end; ++p) ok &= allowed[*p];
-  return ok;
+  const qsizetype n = piece.size();
+  // Four independent lanes keep the lookups from waiting on each other.
+  unsigned char bad[4] = {0, 0, 0, 0};
+  qsizetype i = 0;
+  for (; i + 4 <= n; i += 4) {
+    bad[0] |= invalid[p[i]];
+    bad[1] |= invalid[p[i + 1]];
+    bad[2] |= invalid[p[i + 2]];
+    bad[3] |= invalid[p[i + 3]];
+  }
+  for (; i < n; ++i) bad[0] |= invalid[p[i]];
+  return (bad[0] | bad[1] | bad[2] | bad[3]) == 0;
 }
 
 GMimeContentEncoding gmimeEncoding(Encoding encoding) {
@@ -174,6 +183,7 @@ struct StreamDecoder::State {
   bool base64Clean = true;
   LineStartSearch uuBegin{"begin "};
   LineStartSearch uuEnd{"end"};
+  QByteArray scratch;
   QString problem;
 };
 
@@ -200,6 +210,16 @@ QByteArrayView StreamDecoder::step(QByteArrayView piece) {
     case Encoding::UUEncode:
       d_->uuBegin.feed(piece);
       d_->uuEnd.feed(piece);
+      // GMime's uudecoder takes the CR of a CRLF line end for the length
+      // byte of a new line; cut between that CR LF and the next line, it
+      // then misreads the rest. CR is no uuencode character: drop it.
+      if (piece.contains('\r')) {
+        d_->scratch.resize(piece.size());
+        char* out = d_->scratch.data();
+        for (char c : piece)
+          if (c != '\r') *out++ = c;
+        piece = QByteArrayView(d_->scratch.constData(), out - d_->scratch.constData());
+      }
       break;
     case Encoding::QuotedPrintable:
       break;
