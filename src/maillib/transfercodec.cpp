@@ -181,11 +181,59 @@ struct StreamDecoder::State {
   QByteArray gathered;  // BinHex text
   QByteArray binhexData;
   bool base64Clean = true;
-  LineStartSearch uuBegin{"begin "};
   LineStartSearch uuEnd{"end"};
   QByteArray scratch;
+  // Uuencode before its "begin" line: the start of the current line, while
+  // it may still be one ("x" once it is known not to be).
+  bool uuBegun = false;
+  QByteArray uuLine;
+  bool uuHeldNewline = false;
   QString problem;
+
+  QByteArrayView uuInput(QByteArrayView piece);
+  QByteArrayView fromBeginLine(QByteArrayView piece);
 };
+
+// GMime's uudecoder only knows at the start of a call that a line just
+// ended when its length byte was used up; a line end seen last in the
+// previous call is forgotten, and the first byte of the next line is then
+// misread as data. So no piece given to it ends in LF: that LF goes in
+// front of the next piece. CR, no uuencode character but taken for a
+// length byte after a line's data, is dropped.
+QByteArrayView StreamDecoder::State::uuInput(QByteArrayView piece) {
+  scratch.resize(piece.size() + 1);
+  char* out = scratch.data();
+  if (std::exchange(uuHeldNewline, false)) *out++ = '\n';
+  for (char c : piece)
+    if (c != '\r') *out++ = c;
+  QByteArrayView view(scratch.constData(), out - scratch.constData());
+  if (!uuBegun) view = fromBeginLine(view);
+  if (view.endsWith('\n')) {
+    view.chop(1);
+    uuHeldNewline = true;
+  }
+  return view;
+}
+
+// GMime looks for the "begin" line only at the start of each piece and of
+// the lines inside it, and loses a "begin" cut by the end of a piece; so
+// the line is found here, across pieces, and the decoder is given the input
+// from that line on.
+QByteArrayView StreamDecoder::State::fromBeginLine(QByteArrayView piece) {
+  static constexpr QByteArrayView kBegin("begin ");
+  QByteArray joined = uuLine + piece.toByteArray();
+  qsizetype at = joined.startsWith(kBegin) ? 0 : joined.indexOf("\nbegin ");
+  if (at >= 0) {
+    if (joined[at] == '\n') ++at;
+    uuBegun = true;
+    uuLine.clear();
+    scratch = joined.mid(at);
+    return scratch;
+  }
+  const QByteArray tail = joined.mid(joined.lastIndexOf('\n') + 1);
+  uuLine = tail.size() < kBegin.size() && (joined.contains('\n') || uuLine != "x") ? tail : QByteArray("x");
+  return {};
+}
 
 StreamDecoder::StreamDecoder(Encoding encoding) : d_(std::make_unique<State>()) {
   d_->encoding = encoding;
@@ -208,18 +256,8 @@ QByteArrayView StreamDecoder::step(QByteArrayView piece) {
       d_->base64Clean &= isBase64Text(piece);
       break;
     case Encoding::UUEncode:
-      d_->uuBegin.feed(piece);
       d_->uuEnd.feed(piece);
-      // GMime's uudecoder takes the CR of a CRLF line end for the length
-      // byte of a new line; cut between that CR LF and the next line, it
-      // then misreads the rest. CR is no uuencode character: drop it.
-      if (piece.contains('\r')) {
-        d_->scratch.resize(piece.size());
-        char* out = d_->scratch.data();
-        for (char c : piece)
-          if (c != '\r') *out++ = c;
-        piece = QByteArrayView(d_->scratch.constData(), out - d_->scratch.constData());
-      }
+      piece = d_->uuInput(piece);
       break;
     case Encoding::QuotedPrintable:
       break;
@@ -249,7 +287,7 @@ QByteArrayView StreamDecoder::finish() {
       if (!d_->base64Clean) d_->problem = QStringLiteral("the base64 data is damaged");
       break;
     case Encoding::UUEncode:
-      if (!d_->uuBegin.found())
+      if (!d_->uuBegun)
         d_->problem = QStringLiteral("the uuencoded data has no \"begin\" line");
       else if (!d_->uuEnd.found())
         d_->problem = QStringLiteral("the uuencoded data is truncated");

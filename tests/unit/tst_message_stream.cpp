@@ -114,7 +114,15 @@ class TestMessageStream : public QObject {
           << int(e) << maillib::codec::encode(e, data, "a.bin", false) << false;
     QTest::newRow("base64, bad byte") << int(Encoding::Base64) << QByteArray("QUJD\r\nR!VG\r\n") << true;
     QTest::newRow("uuencode, no begin line") << int(Encoding::UUEncode) << QByteArray("M86)C\r\nend\r\n") << true;
-    QByteArray cut = maillib::codec::encode(Encoding::UUEncode, data, "a.bin", false);
+    const QByteArray uu = maillib::codec::encode(Encoding::UUEncode, data, "a.bin", false);
+    QTest::newRow("uuencode after text") << int(Encoding::UUEncode) << "Here is the file:\r\n\r\n" + uu << false;
+    QTest::newRow("uuencode, begin only inside a line")
+        << int(Encoding::UUEncode) << "this is not begin 644 a\r\n" + uu.mid(uu.indexOf('\n') + 1) << true;
+    // Lines shorter than their length byte says, then more text and parts.
+    const QByteArray shortLines = readAll(QStringLiteral(TOVEL_SOURCE_DIR "/tests/data/uuencode_short_lines.msg"));
+    QTest::newRow("uuencode, short lines") << int(Encoding::UUEncode) << shortLines.mid(shortLines.indexOf("\r\n\r\n") + 4)
+                                          << false;
+    QByteArray cut = uu;
     cut.chop(5);  // "end\r\n"
     QTest::newRow("uuencode, no end line") << int(Encoding::UUEncode) << cut << true;
   }
