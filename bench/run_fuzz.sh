@@ -1,9 +1,14 @@
 #!/bin/sh
-# Runs the message fuzzer for a given number of seconds (default 600) at the
-# lowest priority. Builds it first in build-fuzz with clang. Crashes land in
+# Runs a message fuzzer at the lowest priority, for a given time or a given
+# number of inputs, from the seed corpus in fuzz/corpus (plus tests/data).
+# Builds it first in build-fuzz with clang. Crashes land in
 # build-fuzz/artifacts/; the corpus grows in build-fuzz/corpus/.
+#   bench/run_fuzz.sh [seconds] [target]     (600 s, fuzz_engine)
+#   FUZZ_RUNS=1000000 bench/run_fuzz.sh 0    (a number of inputs instead)
 set -eu
 seconds=${1:-600}
+target=${2:-fuzz_engine}
+runs=${FUZZ_RUNS:--1}
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$src/build-fuzz}
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -11,11 +16,15 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -g -O1" >/dev/null
 fi
-nice -n 19 cmake --build "$build" --target fuzz_message >/dev/null
+nice -n 19 cmake --build "$build" --target "$target" >/dev/null
 mkdir -p "$build/corpus" "$build/artifacts"
-cp "$src"/tests/data/* "$build/corpus/" 2>/dev/null || true
+cp "$src"/fuzz/corpus/* "$src"/tests/data/* "$build/corpus/" 2>/dev/null || true
 cd "$build"
-nice -n 19 ./bin/fuzz_message corpus -max_total_time="$seconds" -timeout=20 \
+# Short allocation stacks: recording full ones for every allocation costs
+# most of the time and fills memory; rerun a crashing input to see more.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=4}
+[ "$seconds" -gt 0 ] && limit="-max_total_time=$seconds" || limit=""
+nice -n 19 "./bin/$target" corpus $limit -runs="$runs" -dict="$src/fuzz/message.dict" -timeout=20 \
   -rss_limit_mb=2048 -max_len=65536 -artifact_prefix=artifacts/ -print_final_stats=1 2>&1 |
   grep -E "^(#[0-9]+ +DONE|stat::|==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)" || true
 echo "artifacts: $(ls artifacts | wc -l)"

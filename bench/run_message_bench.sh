@@ -2,7 +2,8 @@
 # Message-side benchmarks, each printed as a ratio to its anchor measured in
 # the same run:
 #   listing: 10,000 files loaded for sender/subject/date vs plain header reads
-#   parse:   load and decode of a ~50 MB message vs GMime alone (time, peak memory)
+#   parse:   load and decode of a ~58 MB message vs GMime alone (wall and CPU
+#            time, peak memory; five runs each, medians)
 # Usage: bench/run_message_bench.sh [build-dir]
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,15 +15,20 @@ echo "== listing (10,000 files)"
 nice -n 10 "$build/bin/bench_listing_load" "$work/folder" 10000
 echo "== parse and decode"
 [ -f "$work/big.msg" ] || "$build/bin/bench_parse" generate "$work/big.msg" 50
-for i in 1 2 3; do
+for i in 1 2 3 4 5; do
   nice -n 10 "$build/bin/bench_parse" control "$work/big.msg" "$work/out" | sed 's/^/control /'
   nice -n 10 "$build/bin/bench_parse" gmime "$work/big.msg" "$work/out" | sed 's/^/gmime   /'
 done | tee "$work/parse.txt"
-median() { sort -n | sed -n 2p; }
-ct=$(awk '/^control/ {print $7}' "$work/parse.txt" | median)
-gt=$(awk '/^gmime/ {print $7}' "$work/parse.txt" | median)
-cm=$(awk '/^control/ {print $9}' "$work/parse.txt" | sort -n | tail -1)
-gm=$(awk '/^gmime/ {print $9}' "$work/parse.txt" | sort -n | tail -1)
-awk -v ct="$ct" -v gt="$gt" -v cm="$cm" -v gm="$gm" 'BEGIN {
-  printf "median ms: control %.1f gmime %.1f ratio %.2f\n", ct, gt, ct / gt
-  printf "peak kB:   control %d gmime %d ratio %.2f\n", cm, gm, cm / gm }'
+median() { sort -n | sed -n 3p; }
+field() { awk -v who="$1" -v n="$2" '$1 == who {print $n}' "$work/parse.txt"; }
+ct=$(field control 7 | median)
+gt=$(field gmime 7 | median)
+cc=$(field control 11 | median)
+gc=$(field gmime 11 | median)
+cm=$(field control 9 | sort -n | tail -1)
+gm=$(field gmime 9 | sort -n | tail -1)
+size=$(wc -c <"$work/big.msg")
+awk -v ct="$ct" -v gt="$gt" -v cc="$cc" -v gc="$gc" -v cm="$cm" -v gm="$gm" -v size="$size" 'BEGIN {
+  printf "median ms:     control %.1f gmime %.1f ratio %.2f\n", ct, gt, ct / gt
+  printf "median cpu ms: control %.1f gmime %.1f ratio %.2f\n", cc, gc, cc / gc
+  printf "peak kB:       control %d gmime %d ratio %.2f (message %d kB)\n", cm, gm, cm / gm, size / 1024 }'

@@ -524,18 +524,18 @@ void MailControl::runSavePartFile(const QString& path, Outcome& o) {
     o.fail(ErrFile, QStringLiteral("No file was named to save the part to."));
     return;
   }
-  const maillib::MessageEngine::Content c = engine_->content();
+  // Decoded straight into the file: a large part is never in memory whole.
+  const maillib::MessageEngine::Saved saved = engine_->saveContent(path);
   noteParseProblem(o);
-  if (engine_->structure() == nullptr) {
-    o.fail(ErrPart, c.problem);
+  if (!saved.hasPart) {
+    o.fail(ErrPart, saved.problem);
     return;
   }
-  const store::WriteResult r = store::writeFileSafely(path, c.bytes, true);
-  if (!r.ok) {
-    o.fail(ErrFile, r.error);
+  if (!saved.written) {
+    o.fail(ErrFile, saved.writeError);
     return;
   }
-  if (!c.problem.isEmpty()) o.note(ErrParse, c.problem + QStringLiteral(" (saved what could be read)"));
+  if (!saved.problem.isEmpty()) o.note(ErrParse, saved.problem + QStringLiteral(" (saved what could be read)"));
 }
 
 void MailControl::runEnterPart(int index, Outcome& o) {

@@ -7,11 +7,15 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "maillib/gmimeinit.h"
 #include "maillib/gmimeref.h"
+#include "maillib/messagefile.h"
 #include "maillib/mimetext.h"
 #include "maillib/transfercodec.h"
+#include "store/safewrite.h"
+#include "store/streamedwrite.h"
 
 namespace maillib {
 
@@ -81,22 +85,27 @@ QList<Header> headersOf(GMimeObject* obj) {
 
 struct Converter {
   const QByteArray& raw;
+  const std::shared_ptr<MessageFile>& file;  // set when parsing from the file
   bool truncated = false;
 
-  QByteArray slice(qint64 start, qint64 end) const {
+  Body slice(qint64 start, qint64 end) const {
+    const qint64 size = file ? file->size() : raw.size();
     if (start < 0) start = 0;
-    if (end < 0 || end > raw.size()) end = raw.size();
-    if (start >= end) return QByteArray();
+    if (end < 0 || end > size) end = size;
+    if (start >= end) return Body();
+    if (file) return Body(file, start, end - start);
     return QByteArray::fromRawData(raw.constData() + start, qsizetype(end - start));
   }
 
-  QByteArray leafBody(GMimePart* part) {
+  Body leafBody(GMimePart* part) {
     GMimeDataWrapper* w = g_mime_part_get_content(part);
     if (!w) return {};
     GMimeStream* s = g_mime_data_wrapper_get_stream(w);
     if (!s) return {};
-    if (GMIME_IS_STREAM_MEM(s)) {
-      // A substream of the loaded bytes: its bounds are offsets into them.
+    // A substream of the loaded bytes or file: its bounds are offsets into
+    // them.
+    if (file && file->isStreamOfThisFile(s)) return slice(s->bound_start, s->bound_end);
+    if (!file && GMIME_IS_STREAM_MEM(s)) {
       GByteArray* a = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(s));
       if (a && reinterpret_cast<const char*>(a->data) == raw.constData())
         return slice(s->bound_start, s->bound_end);
@@ -170,6 +179,28 @@ void collectWarning(gint64, GMimeParserWarning code, const gchar*, gpointer data
 
 }  // namespace
 
+// ---------------------------------------------------------------- Body
+
+Body::Body(std::shared_ptr<MessageFile> file, qint64 start, qint64 size)
+    : file_(std::move(file)), start_(start), size_(size) {}
+
+const QByteArray& Body::bytes() const {
+  if (file_) {
+    bytes_ = file_->read(start_, size_);
+    file_.reset();
+  }
+  return bytes_;
+}
+
+bool Body::readPieces(const std::function<void(QByteArrayView)>& take) const {
+  if (file_) return file_->readPieces(start_, size_, take);
+  // Pieces keep a decoder's own buffers small.
+  constexpr qsizetype kPiece = 256 * 1024;
+  const QByteArrayView all(bytes_);
+  for (qsizetype at = 0; at < all.size(); at += kPiece) take(all.sliced(at, std::min(kPiece, all.size() - at)));
+  return true;
+}
+
 // ---------------------------------------------------------------- Entity
 
 const Header* Entity::find(const QByteArray& name) const {
@@ -237,6 +268,7 @@ void Entity::setContentType(const QByteArray& t, const QByteArray& s, const QByt
 
 int Entity::lineCount() const {
   if (!linesKnown_) {
+    const QByteArray& body = this->body.bytes();
     lines_.clear();
     qsizetype start = 0;
     while (start < body.size()) {
@@ -252,6 +284,7 @@ int Entity::lineCount() const {
 
 QByteArray Entity::line(int index) const {
   if (index < 0 || index >= lineCount()) return {};
+  const QByteArray& body = this->body.bytes();
   const qsizetype start = lines_[size_t(index)];
   qsizetype end = size_t(index) + 1 < lines_.size() ? lines_[size_t(index) + 1] : body.size();
   if (end > start && body[end - 1] == '\n') --end;
@@ -312,6 +345,8 @@ void MessageEngine::clear() {
   root_->isMessage = true;
   raw_.clear();
   pendingFile_.clear();
+  pendingSize_ = 0;
+  file_.reset();
   incomplete_ = false;
   hasRaw_ = false;
   modified_ = false;
@@ -338,6 +373,20 @@ bool MessageEngine::loadBytes(const QByteArray& raw, QString* problem) {
   return true;
 }
 
+namespace {
+
+// True when the header block parsed from the start of head ends inside it:
+// at an empty line, or at a complete line that is not a header.
+bool headerBlockEndsIn(const QByteArray& head, qsizetype bodyStart) {
+  if (bodyStart <= 0 || bodyStart > head.size()) return false;
+  if (head[bodyStart - 1] == '\n' &&
+      (head.mid(bodyStart - 2, 2) == "\n\n" || head.mid(bodyStart - 3, 3) == "\n\r\n"))
+    return true;
+  return bodyStart < head.size() && head.indexOf('\n', bodyStart) >= 0;
+}
+
+}  // namespace
+
 MessageEngine::LoadResult MessageEngine::loadFile(const QString& path, QString* problem) {
   clear();
   QFile file(path);
@@ -350,28 +399,32 @@ MessageEngine::LoadResult MessageEngine::loadFile(const QString& path, QString* 
     return LoadResult::FileError;
   }
   // Listing a folder only needs the header block: of a large file, read
-  // the head first and the rest when the body is used.
+  // that alone (a long one in growing steps); the bodies are read from the
+  // file where they are used.
   constexpr qint64 kLazyAbove = 16 * 1024;
-  constexpr qint64 kHead = 16 * 1024;
-  if (file.size() > kLazyAbove) {
-    const QByteArray head = file.read(kHead);
-    qsizetype bodyStart = 0;
-    const QList<Header> headers = parseHeaderBlock(head, 0, &bodyStart);
-    const bool blockEnds = bodyStart > 0 && bodyStart < head.size() &&
-                           (head[bodyStart - 1] == '\n') &&
-                           (head.mid(bodyStart - 2, 2) == "\n\n" || head.mid(bodyStart - 3, 3) == "\n\r\n");
-    if (!headers.isEmpty() && blockEnds) {
-      raw_ = head;
-      hasRaw_ = true;
-      root_->headers = headers;
-      bodyStart_ = bodyStart;
-      parsed_ = false;
-      pendingFile_ = path;
-      return LoadResult::Ok;
+  const qint64 size = file.size();
+  QByteArray head;
+  if (size > kLazyAbove) {
+    for (qint64 step = 16 * 1024; head.size() < size; step *= 2) {
+      const QByteArray more = file.read(step);
+      if (more.isEmpty()) break;
+      head += more;
+      qsizetype bodyStart = 0;
+      QList<Header> headers = parseHeaderBlock(head, 0, &bodyStart);
+      if (headers.isEmpty()) break;
+      if (head.size() < size && headerBlockEndsIn(head, bodyStart)) {
+        raw_ = head;
+        hasRaw_ = true;
+        root_->headers = std::move(headers);
+        bodyStart_ = bodyStart;
+        parsed_ = false;
+        pendingFile_ = path;
+        pendingSize_ = size;
+        return LoadResult::Ok;
+      }
     }
-    file.seek(0);
   }
-  const QByteArray bytes = file.readAll();
+  const QByteArray bytes = head + file.readAll();
   if (file.error() != QFileDevice::NoError) {
     if (problem) *problem = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
     return LoadResult::FileError;
@@ -383,23 +436,45 @@ MessageEngine::LoadResult MessageEngine::loadFile(const QString& path, QString* 
   return loadBytes(bytes, problem) ? LoadResult::Ok : LoadResult::NotAMessage;
 }
 
-QString MessageEngine::takeParseProblem() { return std::exchange(parseProblem_, QString()); }
+QString MessageEngine::takeParseProblem() {
+  if (parseProblem_.isEmpty() && file_) parseProblem_ = file_->takeProblem();
+  return std::exchange(parseProblem_, QString());
+}
 
-void MessageEngine::ensureComplete() {
-  if (pendingFile_.isEmpty()) return;
+bool MessageEngine::ensureComplete() {
+  if (pendingFile_.isEmpty()) return !incomplete_;
   const QString path = std::exchange(pendingFile_, QString());
-  QFile file(path);
-  QByteArray all;
-  if (file.open(QIODevice::ReadOnly)) all = file.readAll();
-  if (file.error() != QFileDevice::NoError || !all.startsWith(raw_.left(bodyStart_))) {
+  QString why;
+  std::shared_ptr<MessageFile> file = MessageFile::open(path, &why);
+  if (file && (file->size() != pendingSize_ || file->read(0, bodyStart_) != raw_.left(bodyStart_))) {
+    why = QStringLiteral("it changed since its header was read");
+    file.reset();
+  }
+  if (!file) {
     // The file went away or changed since its header was read.
     incomplete_ = true;
     if (parseProblem_.isEmpty())
-      parseProblem_ = QStringLiteral("The message file %1 could not be read again: %2")
-                          .arg(path, file.errorString());
-    return;
+      parseProblem_ = QStringLiteral("The message file %1 could not be read again: %2").arg(path, why);
+    return false;
   }
-  raw_ = all;
+  file_ = std::move(file);
+  return true;
+}
+
+QByteArray MessageEngine::wholeRaw() {
+  if (!ensureComplete() || !file_) return raw_;
+  QByteArray all = file_->read(0, file_->size());
+  if (all.size() != file_->size()) {
+    incomplete_ = true;
+    if (parseProblem_.isEmpty()) parseProblem_ = file_->takeProblem();
+  }
+  return all;
+}
+
+Body MessageEngine::bodyAfterHeaders() const {
+  if (file_) return Body(file_, bodyStart_, std::max<qint64>(0, file_->size() - bodyStart_));
+  const qsizetype start = std::min(bodyStart_, raw_.size());
+  return QByteArray::fromRawData(raw_.constData() + start, raw_.size() - start);
 }
 
 void MessageEngine::ensureParsed() {
@@ -410,18 +485,28 @@ void MessageEngine::ensureParsed() {
   const QByteArray type = r.type().toLower();
   if (type != "multipart" && !(type == "message" && r.subtype().toLower() == "rfc822")) {
     // A single part: the body is everything after the header block.
-    r.body = QByteArray::fromRawData(raw_.constData() + bodyStart_, raw_.size() - bodyStart_);
+    r.body = bodyAfterHeaders();
     r.bodyChanged();
     return;
   }
   ensureGMime();
-  BorrowedBytes source(raw_);
-  GRef<GMimeParser> parser(g_mime_parser_new_with_stream(source.stream()));
+  // A large file is parsed from the file itself, so it is never in memory
+  // whole; loaded bytes are parsed where they lie.
+  std::optional<BorrowedBytes> memory;
+  GMimeStream* source = nullptr;
+  if (file_) {
+    source = file_->stream();
+    g_mime_stream_seek(source, 0, GMIME_STREAM_SEEK_SET);
+  } else {
+    memory.emplace(raw_);
+    source = memory->stream();
+  }
+  GRef<GMimeParser> parser(g_mime_parser_new_with_stream(source));
   g_mime_parser_set_persist_stream(parser.get(), TRUE);
   GMimeParserOptions* options = g_mime_parser_options_new();
   g_mime_parser_options_set_warning_callback(options, collectWarning, &parseProblem_);
   GRef<GMimeMessage> msg(g_mime_parser_construct_message(parser.get(), options));
-  Converter conv{raw_};
+  Converter conv{raw_, file_};
   if (msg) {
     GMimeObject* body = g_mime_message_get_mime_part(msg.get());
     if (body && (GMIME_IS_MULTIPART(body) || GMIME_IS_MESSAGE_PART(body))) {
@@ -440,7 +525,7 @@ void MessageEngine::ensureParsed() {
   if (r.parts.empty() && r.body.isEmpty()) {
     // No parts (a single enclosed message, or nothing usable): the body
     // stays readable as stored.
-    r.body = QByteArray::fromRawData(raw_.constData() + bodyStart_, raw_.size() - bodyStart_);
+    r.body = bodyAfterHeaders();
   }
   r.bodyChanged();
 }
@@ -600,30 +685,30 @@ QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
   } else if (e.enclosed) {
     out += serializeEntity(*e.enclosed);
   } else {
-    out += e.body;
+    out += e.body.bytes();
   }
   return out;
 }
 
 QByteArray MessageEngine::serialize(bool forTransport) {
   if (isPristine()) {
-    ensureComplete();
-    if (!forTransport) return raw_;
+    const QByteArray all = wholeRaw();
+    if (!forTransport) return all;
     // Drop the Bcc field from the header block, keep every other byte.
     QByteArray out;
-    out.reserve(raw_.size());
+    out.reserve(all.size());
     qsizetype pos = 0;
     bool skipping = false;
-    while (pos < raw_.size()) {
-      const qsizetype nl = raw_.indexOf('\n', pos);
-      const qsizetype next = nl < 0 ? raw_.size() : nl + 1;
-      const QByteArray line = QByteArray::fromRawData(raw_.constData() + pos, next - pos);
+    while (pos < all.size()) {
+      const qsizetype nl = all.indexOf('\n', pos);
+      const qsizetype next = nl < 0 ? all.size() : nl + 1;
+      const QByteArray line = QByteArray::fromRawData(all.constData() + pos, next - pos);
       if (line == "\r\n" || line == "\n" || pos >= bodyStart_) break;
       if (!isWsp(line[0])) skipping = line.startsWith("Bcc:") || line.toLower().startsWith("bcc:");
       if (!skipping) out += line;
       pos = next;
     }
-    out += QByteArray::fromRawData(raw_.constData() + pos, raw_.size() - pos);
+    out += QByteArray::fromRawData(all.constData() + pos, all.size() - pos);
     return mimetext::toCrlf(out);
   }
   ensureParsed();
@@ -670,35 +755,85 @@ void MessageEngine::completeHeaders(const QString& messageToken, const QString& 
   }
 }
 
-MessageEngine::Content MessageEngine::content() {
-  Content c;
+MessageEngine::ContentPlan MessageEngine::planContent() {
+  ContentPlan p;
   Entity* s = structure();
   const Frame& f = path_.back();
   if (!s) {
-    c.problem = QStringLiteral("There is no part here to save.");
-    return c;
+    p.problem = QStringLiteral("There is no part here to save.");
+    return p;
   }
+  p.hasPart = true;
   if (!f.bodyOf && (frameIsEnclosedMessage() || (s->isMultipart() && path_.size() > 1))) {
     // A whole enclosed message or a nested multipart is saved as it stands.
-    c.bytes = mimetext::toCrlf(serializeEntity(*s));
-    return c;
+    p.whole = mimetext::toCrlf(serializeEntity(*s));
+    return p;
   }
   if (!f.bodyOf && s->isMultipart()) {
-    c.bytes = serialize(false);
-    return c;
+    p.whole = serialize(false);
+    return p;
   }
   const Entity* fields = f.part ? f.part : s;
-  codec::Encoding enc = codec::fromName(
+  p.encoding = codec::fromName(
       QString::fromLatin1(mimetext::unfold(fields->value("Content-Transfer-Encoding"))));
   // BinHex is usually sent as its own content type over 7bit.
-  if (enc == codec::Encoding::Identity && fields->type().toLower() == "application" &&
+  if (p.encoding == codec::Encoding::Identity && fields->type().toLower() == "application" &&
       fields->subtype().toLower() == "mac-binhex40")
-    enc = codec::Encoding::BinHex;
-  codec::Decoded d = codec::decode(enc, s->body);
-  c.bytes = std::move(d.data);
-  c.problem = d.problem;
-  c.charset = mimetext::parameter(mimetext::unfold(fields->params()), "charset");
+    p.encoding = codec::Encoding::BinHex;
+  p.charset = mimetext::parameter(mimetext::unfold(fields->params()), "charset");
+  p.leaf = s;
+  return p;
+}
+
+QString MessageEngine::decodeLeaf(const ContentPlan& p, const std::function<void(QByteArrayView)>& take) {
+  codec::StreamDecoder decoder(p.encoding);
+  const bool readAll = p.leaf->body.readPieces([&](QByteArrayView piece) { take(decoder.step(piece)); });
+  take(decoder.finish());
+  QString problem = decoder.problem();
+  if (!readAll && file_) {
+    const QString shortRead = file_->takeProblem();
+    problem = problem.isEmpty() ? shortRead : problem + QLatin1Char(' ') + shortRead;
+  }
+  return problem;
+}
+
+MessageEngine::Content MessageEngine::content() {
+  ContentPlan p = planContent();
+  Content c;
+  c.problem = p.problem;
+  if (!p.leaf) {
+    c.bytes = std::move(p.whole);
+    return c;
+  }
+  c.charset = p.charset;
+  c.bytes.reserve(qsizetype(p.leaf->body.size()));
+  c.problem = decodeLeaf(p, [&c](QByteArrayView bytes) { c.bytes.append(bytes); });
+  c.bytes.squeeze();
   return c;
+}
+
+MessageEngine::Saved MessageEngine::saveContent(const QString& path) {
+  ContentPlan p = planContent();
+  Saved saved;
+  saved.hasPart = p.hasPart;
+  saved.problem = p.problem;
+  if (!p.hasPart) return saved;
+  store::WriteResult r;
+  if (!p.leaf) {
+    r = store::writeFileSafely(path, p.whole, true);
+  } else {
+    r = store::writeFileStreamed(path, [&](QIODevice& out) {
+      QString writeError;
+      saved.problem = decodeLeaf(p, [&](QByteArrayView bytes) {
+        if (writeError.isEmpty() && !bytes.isEmpty() && out.write(bytes.data(), bytes.size()) != bytes.size())
+          writeError = out.errorString();
+      });
+      return writeError;
+    });
+  }
+  saved.written = r.ok;
+  saved.writeError = r.error;
+  return saved;
 }
 
 }  // namespace maillib

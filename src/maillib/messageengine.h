@@ -3,9 +3,10 @@
 //
 // A message is kept as a tree of entities. Loading reads the header block at
 // once and leaves the body for later: the tree below the top is built on
-// first use (GMime parses it; leaf bodies stay slices of the loaded bytes,
-// nothing is copied). A message that was loaded and not changed is written
-// back exactly as it was read.
+// first use (GMime parses it; leaf bodies stay slices of the loaded bytes or,
+// for a large file, stretches of the file read when used, so nothing is
+// copied). A message that was loaded and not changed is written back exactly
+// as it was read.
 //
 // The path is a stack of frames. Each frame names the entity whose MIME
 // fields are reported (part), the entity whose parts and body are reported
@@ -13,21 +14,52 @@
 // part) and, for message frames, the message whose header fields are
 // reported.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "maillib/transfercodec.h"
+
 namespace maillib {
+
+class MessageFile;
 
 struct Header {
   QByteArray name;
   QByteArray raw;  // value as on the wire, after "Name:" and its blanks; folds kept
 };
 
+// The stored (transfer-encoded) body of a leaf: bytes in memory, or a
+// stretch of the message file, read when first needed.
+class Body {
+ public:
+  Body() = default;
+  // A body built or received in memory is assigned as its bytes.
+  Body(const QByteArray& bytes) : bytes_(bytes), size_(bytes.size()) {}  // NOLINT(google-explicit-constructor)
+  Body(std::shared_ptr<MessageFile> file, qint64 start, qint64 size);
+
+  qint64 size() const { return size_; }
+  bool isEmpty() const { return size_ == 0; }
+  // The whole body; a stretch of the file is read once and then kept.
+  const QByteArray& bytes() const;
+  // The body in pieces without keeping it in memory; false when the file
+  // could not be read to the end.
+  bool readPieces(const std::function<void(QByteArrayView)>& take) const;
+  void clear() { *this = Body(); }
+
+ private:
+  mutable QByteArray bytes_;
+  mutable std::shared_ptr<MessageFile> file_;  // until the stretch is read
+  qint64 start_ = 0;
+  qint64 size_ = 0;
+};
+
 struct Entity {
   QList<Header> headers;
-  QByteArray body;  // leaf: the body as stored (transfer-encoded)
+  Body body;  // leaf: the body as stored (transfer-encoded)
   std::vector<std::unique_ptr<Entity>> parts;
   std::unique_ptr<Entity> enclosed;  // message/rfc822: the message inside
   QByteArray preamble;
@@ -77,8 +109,9 @@ class MessageEngine {
   bool isEmpty() const { return !hasRaw_ && !modified_; }
 
   bool isPristine() const { return hasRaw_ && !modified_; }
-  // The header block is always there; the rest of a large file is read on
-  // first use.
+  // The loaded bytes. They always hold the whole header block; of a large
+  // file they hold little more, its bodies being read from the file where
+  // they are used.
   const QByteArray& raw() const { return raw_; }
   // False when the rest of such a file could no longer be read.
   bool isComplete() const { return !incomplete_; }
@@ -127,10 +160,38 @@ class MessageEngine {
   };
   Content content();
 
+  // The same body decoded straight into the file at path (replaced when it
+  // exists), never held in memory whole.
+  struct Saved {
+    bool hasPart = false;  // false: nothing here to save (problem says why)
+    bool written = false;
+    QString writeError;    // for the user, when not written
+    QString problem;       // damage in the part; what could be read was saved
+  };
+  Saved saveContent(const QString& path);
+
  private:
   void ensureParsed();
-  // Reads the rest of a large file whose header block alone was read.
-  void ensureComplete();
+  // Opens a large file whose header block alone was read; false (and
+  // incomplete) when it is gone or changed since.
+  bool ensureComplete();
+  // The whole loaded message as stored.
+  QByteArray wholeRaw();
+  Body bodyAfterHeaders() const;
+
+  // What a save of the current structure writes: the stored bytes of a
+  // whole entity, or a leaf body decoded.
+  struct ContentPlan {
+    const Entity* leaf = nullptr;  // null: whole holds the bytes
+    QByteArray whole;
+    codec::Encoding encoding = codec::Encoding::Identity;
+    QByteArray charset;
+    QString problem;
+    bool hasPart = false;
+  };
+  ContentPlan planContent();
+  // Hands the leaf's body decoded to take in pieces; returns the damage found.
+  QString decodeLeaf(const ContentPlan& plan, const std::function<void(QByteArrayView)>& take);
 
   struct Frame {
     Entity* part = nullptr;
@@ -144,7 +205,9 @@ class MessageEngine {
   bool modified_ = false;
   bool parsed_ = true;
   qsizetype bodyStart_ = 0;
-  QString pendingFile_;  // file still to be read in full
+  QString pendingFile_;  // file still to be opened
+  qint64 pendingSize_ = 0;
+  std::shared_ptr<MessageFile> file_;  // the loaded large file, once opened
   bool incomplete_ = false;
   std::unique_ptr<Entity> root_;
   std::vector<Frame> path_;

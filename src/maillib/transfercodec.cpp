@@ -113,57 +113,213 @@ QByteArray encode(Encoding encoding, const QByteArray& data, const QByteArray& f
   return data;
 }
 
+namespace {
+
+// Finds a marker at the start of a line in a text that arrives in pieces;
+// the text's own start counts as a line start.
+class LineStartSearch {
+ public:
+  explicit LineStartSearch(const char* word) : marker_(QByteArray("\n") + word), tail_("\n") {}
+  void feed(QByteArrayView piece) {
+    if (found_ || piece.isEmpty()) return;
+    // A marker cut between two pieces is found in the seam.
+    const qsizetype keep = std::min(marker_.size() - 1, piece.size());
+    QByteArray seam = tail_;
+    seam.append(piece.first(keep));
+    if (seam.contains(marker_) || piece.indexOf(marker_) >= 0) {
+      found_ = true;
+      return;
+    }
+    tail_ = (tail_ + piece.last(keep).toByteArray()).right(marker_.size() - 1);
+  }
+  bool found() const { return found_; }
+
+ private:
+  QByteArray marker_;
+  QByteArray tail_;
+  bool found_ = false;
+};
+
+bool isBase64Text(QByteArrayView piece) {
+  static const auto invalid = [] {
+    std::array<unsigned char, 256> t;
+    t.fill(1);
+    for (const char* p = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n \t"; *p; ++p)
+      t[static_cast<unsigned char>(*p)] = 0;
+    return t;
+  }();
+  const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+  const qsizetype n = piece.size();
+  // Four independent lanes keep the lookups from waiting on each other.
+  unsigned char bad[4] = {0, 0, 0, 0};
+  qsizetype i = 0;
+  for (; i + 4 <= n; i += 4) {
+    bad[0] |= invalid[p[i]];
+    bad[1] |= invalid[p[i + 1]];
+    bad[2] |= invalid[p[i + 2]];
+    bad[3] |= invalid[p[i + 3]];
+  }
+  for (; i < n; ++i) bad[0] |= invalid[p[i]];
+  return (bad[0] | bad[1] | bad[2] | bad[3]) == 0;
+}
+
+GMimeContentEncoding gmimeEncoding(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::Base64: return GMIME_CONTENT_ENCODING_BASE64;
+    case Encoding::QuotedPrintable: return GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+    case Encoding::UUEncode: return GMIME_CONTENT_ENCODING_UUENCODE;
+    default: break;
+  }
+  return GMIME_CONTENT_ENCODING_DEFAULT;
+}
+
+}  // namespace
+
+struct StreamDecoder::State {
+  Encoding encoding;
+  GRef<GMimeFilter> filter;
+  QByteArray gathered;  // BinHex text
+  QByteArray binhexData;
+  bool base64Clean = true;
+  LineStartSearch uuEnd{"end"};
+  QByteArray scratch;
+  // Uuencode before its "begin" line: the start of the current line, while
+  // it may still be one ("x" once it is known not to be).
+  bool uuBegun = false;
+  QByteArray uuLine;
+  bool uuHeldNewline = false;
+  QString problem;
+
+  QByteArrayView uuInput(QByteArrayView piece);
+  QByteArrayView fromBeginLine(QByteArrayView piece);
+};
+
+// GMime's uudecoder only knows at the start of a call that a line just
+// ended when its length byte was used up; a line end seen last in the
+// previous call is forgotten, and the first byte of the next line is then
+// misread as data. So no piece given to it ends in LF: that LF goes in
+// front of the next piece. CR, no uuencode character but taken for a
+// length byte after a line's data, is dropped.
+QByteArrayView StreamDecoder::State::uuInput(QByteArrayView piece) {
+  scratch.resize(piece.size() + 1);
+  char* out = scratch.data();
+  if (std::exchange(uuHeldNewline, false)) *out++ = '\n';
+  for (char c : piece)
+    if (c != '\r') *out++ = c;
+  QByteArrayView view(scratch.constData(), out - scratch.constData());
+  if (!uuBegun) view = fromBeginLine(view);
+  if (view.endsWith('\n')) {
+    view.chop(1);
+    uuHeldNewline = true;
+  }
+  return view;
+}
+
+// GMime looks for the "begin" line only at the start of each piece and of
+// the lines inside it, and loses a "begin" cut by the end of a piece; so
+// the line is found here, across pieces, and the decoder is given the input
+// from that line on.
+QByteArrayView StreamDecoder::State::fromBeginLine(QByteArrayView piece) {
+  static constexpr QByteArrayView kBegin("begin ");
+  QByteArray joined = uuLine + piece.toByteArray();
+  qsizetype at = joined.startsWith(kBegin) ? 0 : joined.indexOf("\nbegin ");
+  if (at >= 0) {
+    if (joined[at] == '\n') ++at;
+    uuBegun = true;
+    uuLine.clear();
+    scratch = joined.mid(at);
+    return scratch;
+  }
+  const QByteArray tail = joined.mid(joined.lastIndexOf('\n') + 1);
+  uuLine = tail.size() < kBegin.size() && (joined.contains('\n') || uuLine != "x") ? tail : QByteArray("x");
+  return {};
+}
+
+StreamDecoder::StreamDecoder(Encoding encoding) : d_(std::make_unique<State>()) {
+  d_->encoding = encoding;
+  if (encoding != Encoding::Identity && encoding != Encoding::BinHex) {
+    ensureGMime();
+    d_->filter = GRef<GMimeFilter>(g_mime_filter_basic_new(gmimeEncoding(encoding), FALSE));
+  }
+}
+
+StreamDecoder::~StreamDecoder() = default;
+
+QByteArrayView StreamDecoder::step(QByteArrayView piece) {
+  switch (d_->encoding) {
+    case Encoding::Identity:
+      return piece;
+    case Encoding::BinHex:
+      d_->gathered.append(piece);
+      return {};
+    case Encoding::Base64:
+      d_->base64Clean &= isBase64Text(piece);
+      break;
+    case Encoding::UUEncode:
+      d_->uuEnd.feed(piece);
+      piece = d_->uuInput(piece);
+      break;
+    case Encoding::QuotedPrintable:
+      break;
+  }
+  if (piece.isEmpty()) return {};
+  char* out = nullptr;
+  size_t outLength = 0;
+  size_t outPrespace = 0;
+  // The filter only reads its input.
+  g_mime_filter_filter(d_->filter.get(), const_cast<char*>(piece.data()), size_t(piece.size()), 0, &out,
+                       &outLength, &outPrespace);
+  return QByteArrayView(out, qsizetype(outLength));
+}
+
+QByteArrayView StreamDecoder::finish() {
+  switch (d_->encoding) {
+    case Encoding::Identity:
+      return {};
+    case Encoding::BinHex: {
+      binhex::Decoded d = binhex::decode(d_->gathered);
+      d_->gathered.clear();
+      d_->binhexData = std::move(d.data);
+      d_->problem = d.problem;
+      return d_->binhexData;
+    }
+    case Encoding::Base64:
+      if (!d_->base64Clean) d_->problem = QStringLiteral("the base64 data is damaged");
+      break;
+    case Encoding::UUEncode:
+      if (!d_->uuBegun)
+        d_->problem = QStringLiteral("the uuencoded data has no \"begin\" line");
+      else if (!d_->uuEnd.found())
+        d_->problem = QStringLiteral("the uuencoded data is truncated");
+      break;
+    case Encoding::QuotedPrintable:
+      break;
+  }
+  static char nothing[1] = {0};
+  char* out = nullptr;
+  size_t outLength = 0;
+  size_t outPrespace = 0;
+  g_mime_filter_complete(d_->filter.get(), nothing, 0, 0, &out, &outLength, &outPrespace);
+  return QByteArrayView(out, qsizetype(outLength));
+}
+
+QString StreamDecoder::problem() const { return d_->problem; }
+
 Decoded decode(Encoding encoding, const QByteArray& body) {
   Decoded result;
   if (encoding == Encoding::Identity) {
     result.data = body;
     return result;
   }
-  if (encoding == Encoding::BinHex) {
-    binhex::Decoded d = binhex::decode(body);
-    result.data = d.data;
-    result.problem = d.problem;
-    return result;
-  }
-  ensureGMime();
-  GMimeContentEncoding e = encoding == Encoding::Base64 ? GMIME_CONTENT_ENCODING_BASE64
-                           : encoding == Encoding::QuotedPrintable
-                               ? GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE
-                               : GMIME_CONTENT_ENCODING_UUENCODE;
-  BorrowedBytes source(body);
-  GRef<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(source.stream(), e));
-  // The decoded bytes go into one buffer sized up front, so it does not
-  // grow by copying.
-  const guint estimate = guint(std::min<qsizetype>(
-      encoding == Encoding::Base64 ? body.size() / 4 * 3 + 4 : body.size() + 16, G_MAXUINT / 2));
-  GByteArray* buffer = g_byte_array_sized_new(estimate);
-  {
-    GRef<GMimeStream> sink(g_mime_stream_mem_new_with_byte_array(buffer));
-    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(sink.get()), FALSE);
-    if (g_mime_data_wrapper_write_to_stream(wrapper.get(), sink.get()) < 0)
-      result.problem = QStringLiteral("the part could not be decoded");
-  }
-  if (buffer->len) result.data = QByteArray(reinterpret_cast<const char*>(buffer->data), qsizetype(buffer->len));
-  g_byte_array_free(buffer, TRUE);
-
-  if (encoding == Encoding::Base64) {
-    static const auto allowed = [] {
-      std::array<bool, 256> t{};
-      for (const char* p = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n \t"; *p; ++p)
-        t[static_cast<unsigned char>(*p)] = true;
-      return t;
-    }();
-    for (char c : body) {
-      if (!allowed[static_cast<unsigned char>(c)]) {
-        result.problem = QStringLiteral("the base64 data is damaged");
-        break;
-      }
-    }
-  } else if (encoding == Encoding::UUEncode) {
-    const bool hasBegin = body.startsWith("begin ") || body.contains("\nbegin ");
-    if (!hasBegin) result.problem = QStringLiteral("the uuencoded data has no \"begin\" line");
-    else if (!body.contains("\nend")) result.problem = QStringLiteral("the uuencoded data is truncated");
-  }
+  StreamDecoder decoder(encoding);
+  // Sized up front so the result does not grow by copying.
+  result.data.reserve(encoding == Encoding::Base64 ? body.size() / 4 * 3 + 4 : body.size() + 16);
+  // Pieces keep the filter's own buffer small.
+  constexpr qsizetype kPiece = 256 * 1024;
+  for (qsizetype at = 0; at < body.size(); at += kPiece)
+    result.data.append(decoder.step(QByteArrayView(body).sliced(at, std::min(kPiece, body.size() - at))));
+  result.data.append(decoder.finish());
+  result.problem = decoder.problem();
   return result;
 }
 

@@ -3,7 +3,9 @@
 // quoted-printable, x-uuencode (through GMime) and mac-binhex40 (by hand).
 // Encoding names compare without regard to case.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <memory>
 
 namespace maillib::codec {
 
@@ -25,6 +27,28 @@ struct Decoded {
   QString problem;  // empty when the body decoded cleanly
 };
 Decoded decode(Encoding encoding, const QByteArray& body);
+
+// Decodes a body piece by piece, so a large part never has to sit in memory
+// whole: feed every piece in order to step(), then call finish(). Pieces may
+// be cut anywhere, even inside a line or an encoded quantum. BinHex, whose
+// checks need the whole text, is gathered and decoded at finish().
+class StreamDecoder {
+ public:
+  explicit StreamDecoder(Encoding encoding);
+  ~StreamDecoder();
+  StreamDecoder(const StreamDecoder&) = delete;
+  StreamDecoder& operator=(const StreamDecoder&) = delete;
+
+  // The decoded bytes of this piece; valid until the next call.
+  QByteArrayView step(QByteArrayView piece);
+  QByteArrayView finish();
+  // After finish(): empty when the body decoded cleanly.
+  QString problem() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> d_;
+};
 
 // Quoted-printable encoder used for text and binary parts.
 QByteArray encodeQuotedPrintable(const QByteArray& data, bool text);

@@ -1,0 +1,246 @@
+// Large messages: bodies read from the file where they are used, parts
+// decoded piece by piece straight into the target file, and a file that
+// changes under an open message.
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "maillib/mailcontrol.h"
+#include "maillib/transfercodec.h"
+
+using maillib::codec::Encoding;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QByteArray noise(qsizetype size, quint32 seed) {
+  QByteArray out(size, Qt::Uninitialized);
+  for (qsizetype i = 0; i < size; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    out[i] = char(seed >> 24);
+  }
+  return out;
+}
+
+QByteArray text(qsizetype size) {
+  QByteArray out;
+  for (int i = 0; out.size() < size; ++i)
+    out += "Line " + QByteArray::number(i) + " of a report = caf\xe9, with a trailing blank \r\n";
+  return out;
+}
+
+void load(MailControl& m, const QString& file) {
+  m.setPartFile(file);
+  m.setTransferFlags(2);
+  m.setActionCode(13);
+}
+
+void savePart(MailControl& m, int index, const QString& target) {
+  m.setPartIndex(index);
+  m.setActionCode(7);
+  m.setMessageFile(target);
+  m.setTransferFlags(40);
+  m.setActionCode(5);
+  m.setActionCode(2);
+}
+
+// The decoded content of every part of the large sample, by part index.
+struct Sample {
+  QByteArray message;
+  QList<QByteArray> parts;
+};
+
+// Each part is several decoder pieces long, so every seam between pieces is
+// crossed; a header block of 40 kB comes first.
+Sample largeSample() {
+  Sample s;
+  QByteArray longField = "X-Trace:";
+  while (longField.size() < 40 * 1024) longField += " hop-" + QByteArray::number(longField.size()) + "\r\n";
+  s.message = "From: big@example.org\r\n" + longField +
+              "Subject: large\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"L\"\r\n\r\n";
+  const QByteArray binary = noise(700 * 1024, 7);
+  const QByteArray report = text(600 * 1024);
+  const struct {
+    Encoding encoding;
+    QByteArray data;
+    bool isText;
+  } parts[] = {{Encoding::Identity, report, true},
+               {Encoding::Base64, binary, false},
+               {Encoding::QuotedPrintable, report, true},
+               {Encoding::UUEncode, binary, false},
+               {Encoding::BinHex, binary.left(300 * 1024), false}};
+  for (const auto& p : parts) {
+    s.message += "--L\r\nContent-Type: " + QByteArray(p.isText ? "text/plain; charset=iso-8859-1" : "application/octet-stream") +
+                 "\r\nContent-Transfer-Encoding: " + maillib::codec::name(p.encoding) + "\r\n\r\n" +
+                 maillib::codec::encode(p.encoding, p.data, "part.bin", p.isText) + "\r\n";
+    s.parts.append(p.data);
+  }
+  s.message += "--L--\r\n";
+  return s;
+}
+
+}  // namespace
+
+class TestMessageStream : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir_;
+  Sample sample_;
+
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+ private Q_SLOTS:
+  void initTestCase() {
+    sample_ = largeSample();
+    QVERIFY(writeAll(path("large.msg"), sample_.message));
+  }
+
+  void decodingInPiecesGivesTheWholeDecoding_data() {
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("damaged");
+    const QByteArray data = noise(20000, 3) + text(5000);
+    for (Encoding e : {Encoding::Base64, Encoding::QuotedPrintable, Encoding::UUEncode, Encoding::BinHex})
+      QTest::newRow(maillib::codec::name(e).constData())
+          << int(e) << maillib::codec::encode(e, data, "a.bin", false) << false;
+    QTest::newRow("base64, bad byte") << int(Encoding::Base64) << QByteArray("QUJD\r\nR!VG\r\n") << true;
+    QTest::newRow("uuencode, no begin line") << int(Encoding::UUEncode) << QByteArray("M86)C\r\nend\r\n") << true;
+    const QByteArray uu = maillib::codec::encode(Encoding::UUEncode, data, "a.bin", false);
+    QTest::newRow("uuencode after text") << int(Encoding::UUEncode) << "Here is the file:\r\n\r\n" + uu << false;
+    QTest::newRow("uuencode, begin only inside a line")
+        << int(Encoding::UUEncode) << "this is not begin 644 a\r\n" + uu.mid(uu.indexOf('\n') + 1) << true;
+    // Lines shorter than their length byte says, then more text and parts.
+    const QByteArray shortLines = readAll(QStringLiteral(TOVEL_SOURCE_DIR "/tests/data/uuencode_short_lines.msg"));
+    QTest::newRow("uuencode, short lines") << int(Encoding::UUEncode) << shortLines.mid(shortLines.indexOf("\r\n\r\n") + 4)
+                                          << false;
+    QByteArray cut = uu;
+    cut.chop(5);  // "end\r\n"
+    QTest::newRow("uuencode, no end line") << int(Encoding::UUEncode) << cut << true;
+  }
+
+  void decodingInPiecesGivesTheWholeDecoding() {
+    QFETCH(int, encoding);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, damaged);
+    const maillib::codec::Decoded whole = maillib::codec::decode(Encoding(encoding), body);
+    QCOMPARE(whole.problem.isEmpty(), !damaged);
+    // Pieces cut inside lines, inside "begin ", inside "=XX" and quanta.
+    for (qsizetype size : {1, 2, 5, 63, 64, 77, 4096}) {
+      maillib::codec::StreamDecoder decoder{Encoding(encoding)};
+      QByteArray out;
+      for (qsizetype at = 0; at < body.size(); at += size) out += decoder.step(QByteArrayView(body).sliced(at, std::min(size, body.size() - at)));
+      out += decoder.finish();
+      QCOMPARE(out, whole.data);
+      QCOMPARE(decoder.problem(), whole.problem);
+    }
+  }
+
+  void everyPartOfALargeFileSavesExactly_data() {
+    QTest::addColumn<int>("part");
+    const char* names[] = {"7bit text", "base64", "quoted-printable", "x-uuencode", "mac-binhex40"};
+    for (int i = 0; i < 5; ++i) QTest::newRow(names[i]) << i;
+  }
+
+  void everyPartOfALargeFileSavesExactly() {
+    QFETCH(int, part);
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    load(m, path("large.msg"));
+    QCOMPARE(m.Subject(), QStringLiteral("large"));  // after the 40 kB field
+    QCOMPARE(m.PartCount(), 5);
+    const QString target = path(QStringLiteral("part%1.out").arg(part));
+    savePart(m, part, target);
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(readAll(target), sample_.parts[part]);
+  }
+
+  void largeFileReadsItsLinesAndWritesBackUnchanged() {
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    load(m, path("large.msg"));
+    QVERIFY(m.HeaderText().endsWith(QStringLiteral("boundary=\"L\"")));
+    m.setPartIndex(0);
+    m.setActionCode(7);
+    const QList<QByteArray> lines = sample_.parts[0].split('\n');
+    QCOMPARE(m.LineCount(), lines.size() - 1);
+    QCOMPARE(m.BodyText(m.LineCount() - 1).toLatin1() + "\r", lines[lines.size() - 2]);
+    m.setTransferFlags(24);
+    m.setActionCode(5);
+    QCOMPARE(m.OutputText().toLatin1(), sample_.parts[0]);
+    m.setActionCode(2);
+    m.setMessageFile(path("copy.msg"));
+    m.setTransferFlags(32);
+    m.setActionCode(15);
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(readAll(path("copy.msg")), sample_.message);
+  }
+
+  void fileReplacedAfterOpeningKeepsReadingAsLoaded() {
+    // A message file is replaced by a rename (a folder command storing
+    // another message under the name): the open message reads on as it was.
+    QVERIFY(writeAll(path("swap.msg"), sample_.message));
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    load(m, path("swap.msg"));
+    QCOMPARE(m.PartCount(), 5);
+    QVERIFY(writeAll(path("other.msg"), "From: x@y.z\r\n\r\nother\r\n"));
+    QVERIFY(QFile::remove(path("swap.msg")));
+    QVERIFY(QFile::rename(path("other.msg"), path("swap.msg")));
+    savePart(m, 1, path("swap.out"));
+    QCOMPARE(readAll(path("swap.out")), sample_.parts[1]);
+    QCOMPARE(errors.count(), 0);
+  }
+
+  void fileCutShortUnderAnOpenMessageIsReported() {
+    QVERIFY(writeAll(path("cut.msg"), sample_.message));
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    load(m, path("cut.msg"));
+    QCOMPARE(m.PartCount(), 5);
+    {
+      QFile f(path("cut.msg"));
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      QVERIFY(f.resize(f.size() / 2));
+    }
+    // The part past the cut: what could be read is saved, and said so.
+    savePart(m, 3, path("cut.out"));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toInt(), int(MailControl::ErrParse));
+    QVERIFY(errors.at(0).at(1).toString().contains(QStringLiteral("changed while it was open")));
+    // Never stored as a message: the copy would be silently truncated.
+    m.setMessageFile(path("cut-copy.msg"));
+    m.setTransferFlags(32);
+    m.setActionCode(15);
+    QVERIFY(m.lastOperationFailed());
+    QCOMPARE(errors.last().at(0).toInt(), int(MailControl::ErrFile));
+    QVERIFY(!QFile::exists(path("cut-copy.msg")));
+  }
+
+  void fileChangedBetweenListingAndUseIsRefused() {
+    QVERIFY(writeAll(path("changed.msg"), sample_.message));
+    MailControl m;
+    QSignalSpy errors(&m, &MailControl::AsyncError);
+    load(m, path("changed.msg"));
+    QByteArray other = sample_.message;
+    other.replace("Subject: large", "Subject: LARGE");
+    QVERIFY(writeAll(path("changed.msg"), other));
+    m.setMessageFile(path("changed-copy.msg"));
+    m.setTransferFlags(32);
+    m.setActionCode(15);
+    QVERIFY(m.lastOperationFailed());
+    QVERIFY(!QFile::exists(path("changed-copy.msg")));
+    QVERIFY(errors.last().at(1).toString().contains(QStringLiteral("changed since its header was read")));
+  }
+};
+
+QTEST_GUILESS_MAIN(TestMessageStream)
+#include "tst_message_stream.moc"
