@@ -16,34 +16,29 @@ QString bodyText(const QTextEdit* box) { return withNewlines(box->document()->to
 
 void replaceSelection(QTextEdit* box, const QString& text) {
   QTextCursor cursor = box->textCursor();
+  // One edit block: the layout is redone once, not once per inserted line.
+  cursor.beginEditBlock();
   cursor.insertText(text);
+  cursor.endEditBlock();
   box->setTextCursor(cursor);
 }
 
 void replaceAll(QTextEdit* box, const QString& text) {
   QTextCursor cursor = box->textCursor();
   cursor.select(QTextCursor::Document);
+  cursor.beginEditBlock();
   cursor.insertText(text);
+  cursor.endEditBlock();
   cursor.movePosition(QTextCursor::Start);
   box->setTextCursor(cursor);
 }
 
-QString withCrLf(const QString& text) {
-  QString out;
-  out.reserve(text.size() + text.size() / 32);
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text.at(i);
-    if (c == u'\r') {
-      if (i + 1 < text.size() && text.at(i + 1) == u'\n')
-        ++i;
-      out += QStringLiteral("\r\n");
-    } else if (c == u'\n') {
-      out += QStringLiteral("\r\n");
-    } else {
-      out += c;
-    }
-  }
-  return out;
+QString withLf(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  return text;
 }
+
+QString withCrLf(const QString& text) { return withLf(text).replace(u'\n', QStringLiteral("\r\n")); }
 
 }  // namespace editing

@@ -21,6 +21,9 @@ void replaceSelection(QTextEdit* box, const QString& text);
 // Replaces the box's whole text with `text`, undoably; the caret goes to the start.
 void replaceAll(QTextEdit* box, const QString& text);
 
+// Text as the body holds it: every line break (CR LF, CR or LF) as '\n'.
+QString withLf(QString text);
+
 // Text as it is written to a file: every line break (CR LF, CR or LF) as CR LF.
 QString withCrLf(const QString& text);
 

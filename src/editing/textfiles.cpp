@@ -73,7 +73,7 @@ std::optional<QString> open_text_file() {
   const std::optional<QByteArray> bytes = readTextFile(path);
   if (!bytes)
     return std::nullopt;
-  return platform::fromCodePage(*bytes);
+  return withLf(platform::fromCodePage(*bytes));
 }
 
 bool save_text_file(const QString& text, const QString& path) {
@@ -97,15 +97,19 @@ bool save_text_file(const QString& text, const QString& path) {
 void insertFile(QTextEdit* body) {
   if (!body)
     return;
-  if (const std::optional<QString> text = open_text_file())
+  if (const std::optional<QString> text = open_text_file()) {
+    BusyCursor busy;
     replaceSelection(body, *text);
+  }
 }
 
 void openFile(QTextEdit* body) {
   if (!body)
     return;
-  if (const std::optional<QString> text = open_text_file())
+  if (const std::optional<QString> text = open_text_file()) {
+    BusyCursor busy;
     replaceAll(body, *text);
+  }
 }
 
 void saveBodyAs(QTextEdit* body) {

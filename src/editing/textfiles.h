@@ -13,7 +13,8 @@ namespace editing {
 // Larger files are refused with "The file is too large to open.".
 inline constexpr qint64 kMaxTextFileBytes = 16 * 1024 * 1024;
 
-// Lets the user choose a text file and returns its text. Nothing when the
+// Lets the user choose a text file and returns its text, lines ending in
+// '\n' as the body holds them. Nothing when the
 // choice was cancelled or the file could not be read (already reported).
 std::optional<QString> open_text_file();
 

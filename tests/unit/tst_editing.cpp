@@ -159,8 +159,7 @@ void EditingTest::openTextFile() {
   const std::optional<QString> text = editing::open_text_file();
   QCOMPARE(text.has_value(), opens);
   if (opens) {
-    QCOMPARE(text->size(), bytes.size());
-    QCOMPARE(text->toLatin1(), bytes);
+    QCOMPARE(text->toLatin1(), QByteArray(bytes).replace("\r\n", "\n"));
     QVERIFY(prompter_->messages.isEmpty());
     return;
   }
