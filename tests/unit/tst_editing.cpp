@@ -1,0 +1,233 @@
+// Find without a window, and plain text files: limits, line ends, 8-bit
+// bytes and the messages for files that cannot be read or written.
+#include "editing/findstate.h"
+#include "editing/textfiles.h"
+#include "support/scriptedprompter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using editing::FindState;
+
+namespace {
+
+constexpr int kUp = 0;
+constexpr int kDown = 1;
+
+FindState search(const char* text, int direction, int matchCase = 0, qsizetype lastPos = 0,
+                 bool fresh = true) {
+  return FindState{QString::fromLatin1(text), matchCase, direction, lastPos, fresh};
+}
+
+// Every byte value but NUL, CR and LF, on lines that end in CR LF.
+QByteArray eightBitLines() {
+  QByteArray bytes;
+  for (int b = 1; b < 256; ++b) {
+    if (b != '\r' && b != '\n')
+      bytes += char(b);
+    if (b % 40 == 0)
+      bytes += "\r\n";
+  }
+  return bytes;
+}
+
+}  // namespace
+
+class EditingTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void init();
+  void cleanup();
+  void findMatch_data();
+  void findMatch();
+  void findMatchBeyondSixteenBits();
+  void openTextFile_data();
+  void openTextFile();
+  void saveTextFile_data();
+  void saveTextFile();
+  void failedSaveIsReported_data();
+  void failedSaveIsReported();
+
+ private:
+  QString writeFile(const QString& name, const QByteArray& bytes);
+  QByteArray readFile(const QString& path);
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<ScriptedPrompter> prompter_;
+};
+
+void EditingTest::init() {
+  dir_ = std::make_unique<QTemporaryDir>();
+  prompter_ = std::make_unique<ScriptedPrompter>();
+}
+
+void EditingTest::cleanup() {
+  prompter_.reset();
+  dir_.reset();
+}
+
+QString EditingTest::writeFile(const QString& name, const QByteArray& bytes) {
+  const QString path = dir_->filePath(name);
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    qFatal("cannot write %s", qPrintable(path));
+  return path;
+}
+
+QByteArray EditingTest::readFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void EditingTest::findMatch_data() {
+  QTest::addColumn<QString>("body");
+  QTest::addColumn<qsizetype>("caret");
+  QTest::addColumn<FindState>("state");
+  QTest::addColumn<qsizetype>("expected");
+
+  const QString xabcabc = QStringLiteral("xabcabc");
+  QTest::newRow("down from the start") << xabcabc << qsizetype(0) << search("abc", kDown) << qsizetype(1);
+  QTest::newRow("down again skips the match under the caret")
+      << xabcabc << qsizetype(1) << search("abc", kDown, 0, 1, false) << qsizetype(4);
+  QTest::newRow("down past the last match") << xabcabc << qsizetype(4) << search("abc", kDown, 0, 4, false)
+                                            << qsizetype(-1);
+  QTest::newRow("a fresh search takes the match at the caret")
+      << xabcabc << qsizetype(4) << search("abc", kDown, 0, 4, true) << qsizetype(4);
+  QTest::newRow("caret moved since the last search")
+      << xabcabc << qsizetype(4) << search("abc", kDown, 0, 1, false) << qsizetype(4);
+  QTest::newRow("case ignored") << xabcabc << qsizetype(0) << search("ABC", kDown) << qsizetype(1);
+  QTest::newRow("match case") << QStringLiteral("xabcAbc") << qsizetype(0) << search("Abc", kDown, 1)
+                              << qsizetype(4);
+  QTest::newRow("match case, no such text") << xabcabc << qsizetype(0) << search("ABC", kDown, 1)
+                                            << qsizetype(-1);
+  QTest::newRow("up finds a match that ends at the caret")
+      << QStringLiteral("abcx") << qsizetype(4) << search("x", kUp) << qsizetype(3);
+  QTest::newRow("up from a match finds the one before")
+      << QStringLiteral("abcabc") << qsizetype(3) << search("abc", kUp, 0, 3, false) << qsizetype(0);
+  QTest::newRow("up ignores a match across the caret")
+      << QStringLiteral("abcdef") << qsizetype(3) << search("cd", kUp) << qsizetype(-1);
+  QTest::newRow("up at the start") << xabcabc << qsizetype(0) << search("x", kUp) << qsizetype(-1);
+  QTest::newRow("any direction but 1 is up") << xabcabc << qsizetype(7) << search("abc", 7) << qsizetype(4);
+  QTest::newRow("caret past the end") << QStringLiteral("abcx") << qsizetype(99) << search("x", kUp)
+                                      << qsizetype(3);
+  QTest::newRow("nothing to find") << xabcabc << qsizetype(0) << search("", kDown) << qsizetype(-1);
+  QTest::newRow("8-bit font codes, across a line")
+      << QString::fromLatin1("\xe0\xa0\n\xff\xe0\xa0\n") << qsizetype(7) << search("\xa0\n", kUp)
+      << qsizetype(5);
+}
+
+void EditingTest::findMatch() {
+  QFETCH(QString, body);
+  QFETCH(qsizetype, caret);
+  QFETCH(FindState, state);
+  QFETCH(qsizetype, expected);
+  QCOMPARE(editing::findMatch(body, caret, state), expected);
+}
+
+void EditingTest::findMatchBeyondSixteenBits() {
+  QString body(100'000, u'.');
+  body.replace(70'000, 4, QStringLiteral("Word"));
+  body.replace(99'990, 4, QStringLiteral("word"));
+  QCOMPARE(editing::findMatch(body, 40'000, search("word", kDown)), qsizetype(70'000));
+  QCOMPARE(editing::findMatch(body, 70'000, search("word", kDown, 0, 70'000, false)), qsizetype(99'990));
+  QCOMPARE(editing::findMatch(body, body.size(), search("WORD", kUp)), qsizetype(99'990));
+  QCOMPARE(editing::findMatch(body, 99'990, search("Word", kUp, 1)), qsizetype(70'000));
+}
+
+void EditingTest::openTextFile_data() {
+  QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
+  QTest::addColumn<bool>("opens");
+  QTest::addColumn<QString>("message");   // its start; the name and reason follow
+
+  QTest::newRow("8-bit lines") << eightBitLines() << true << QString();
+  QTest::newRow("empty file") << QByteArray("") << true << QString();
+  QTest::newRow("as large as allowed") << QByteArray(editing::kMaxTextFileBytes, 'a') << true << QString();
+  QTest::newRow("one byte too large") << QByteArray(editing::kMaxTextFileBytes + 1, 'a') << false
+                                      << QStringLiteral("The file is too large to open.");
+  QTest::newRow("missing") << QByteArray() << false << QStringLiteral("Can't open file: ");
+}
+
+void EditingTest::openTextFile() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(bool, opens);
+  QFETCH(QString, message);
+  const QString path = bytes.isNull() ? dir_->filePath(QStringLiteral("gone.txt"))
+                                      : writeFile(QStringLiteral("in.txt"), bytes);
+  prompter_->fileAnswers.enqueue(path);
+
+  const std::optional<QString> text = editing::open_text_file();
+  QCOMPARE(text.has_value(), opens);
+  if (opens) {
+    QCOMPARE(text->toLatin1(), QByteArray(bytes).replace("\r\n", "\n"));
+    QVERIFY(prompter_->messages.isEmpty());
+    return;
+  }
+  QCOMPARE(prompter_->messages.size(), 1);
+  QVERIFY2(prompter_->messages[0].startsWith(message), qPrintable(prompter_->messages[0]));
+  if (message.startsWith(QStringLiteral("Can't")))
+    QVERIFY(prompter_->messages[0].contains(QStringLiteral("gone.txt (")));
+
+  // Cancelling the chooser reads nothing and says nothing.
+  prompter_->messages.clear();
+  QVERIFY(!editing::open_text_file());
+  QVERIFY(prompter_->messages.isEmpty());
+}
+
+void EditingTest::saveTextFile_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QByteArray>("written");
+
+  QTest::newRow("newline becomes CR LF") << QStringLiteral("a\nb") << QByteArray("a\r\nb");
+  QTest::newRow("CR LF stays one line end") << QStringLiteral("a\r\nb") << QByteArray("a\r\nb");
+  QTest::newRow("lone CR") << QStringLiteral("a\rb") << QByteArray("a\r\nb");
+  QTest::newRow("no line end added") << QStringLiteral("last line\n") << QByteArray("last line\r\n");
+  QTest::newRow("empty") << QString() << QByteArray("");
+  QTest::newRow("8-bit font codes byte for byte")
+      << QString::fromLatin1(eightBitLines()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+      << eightBitLines();
+  QTest::newRow("outside the code page") << QStringLiteral("a\u0D85b") << QByteArray("a?b");
+}
+
+void EditingTest::saveTextFile() {
+  QFETCH(QString, text);
+  QFETCH(QByteArray, written);
+  // An older, longer file is replaced entirely.
+  const QString path = writeFile(QStringLiteral("out.txt"), QByteArray(5000, 'z'));
+  QVERIFY(editing::save_text_file(text, path));
+  QCOMPARE(readFile(path), written);
+  QVERIFY(editing::save_text_file(text, path));  // saving again adds nothing
+  QCOMPARE(readFile(path), written);
+  QVERIFY(prompter_->messages.isEmpty());
+}
+
+void EditingTest::failedSaveIsReported_data() {
+  QTest::addColumn<QString>("relative");
+  QTest::newRow("missing folder") << QStringLiteral("no such folder/out.txt");
+  QTest::newRow("a file where the folder should be") << QStringLiteral("plain.txt/out.txt");
+  QTest::newRow("read-only folder") << QStringLiteral("locked/out.txt");
+  QTest::newRow("a folder where the file should be") << QStringLiteral("locked");
+}
+
+void EditingTest::failedSaveIsReported() {
+  QFETCH(QString, relative);
+  writeFile(QStringLiteral("plain.txt"), "keep");
+  const QString locked = dir_->filePath(QStringLiteral("locked"));
+  QVERIFY(QDir().mkdir(locked));
+  QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+  if (relative.startsWith(QStringLiteral("locked/")) && QFileInfo(locked).isWritable())
+    QSKIP("running with rights that ignore folder permissions");
+
+  const QString path = dir_->filePath(relative);
+  QVERIFY(!editing::save_text_file(QStringLiteral("text"), path));
+  QCOMPARE(prompter_->messages.size(), 1);
+  const QString& message = prompter_->messages[0];
+  QVERIFY2(message.startsWith(QStringLiteral("Can't save file: ") + QDir::toNativeSeparators(path) + " ("),
+           qPrintable(message));
+  QVERIFY2(!message.endsWith(QStringLiteral("()")), qPrintable(message));  // a reason is given
+  QCOMPARE(readFile(dir_->filePath(QStringLiteral("plain.txt"))), QByteArray("keep"));
+  QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QTEST_GUILESS_MAIN(EditingTest)
+#include "tst_editing.moc"
