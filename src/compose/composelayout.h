@@ -10,27 +10,28 @@ struct ComposeDesign {
   static constexpr double kMargin = 60;
   static constexpr double kButtonWidth = 1020;
   static constexpr double kLabelLeft = 1200;
-  static constexpr double kLabelWidth = 1020;
-  static constexpr double kFieldLeft = 2280;
+  static constexpr double kLabelWidth = 1260;
+  static constexpr double kFieldLeft = 2580;
   static constexpr double kRowTop = 60;
   static constexpr double kRowStep = 360;
   static constexpr double kRowHeight = 315;
   static constexpr double kFrameTop = 1860;
-  static constexpr double kFrameHeight = 450;
+  static constexpr double kFrameHeight = 720;
   static constexpr double kFrameWidth = 5400;
-  static constexpr double kLine1Y = 2370;
+  static constexpr double kLine1Y = 2640;
   static constexpr double kLine2Y = 0;
   static constexpr double kToolbarHeight = 450;
   static constexpr double kToolButton = 390;
   static constexpr double kToolGap = 30;
+  static constexpr double kKeyButton = 570;  // two glyphs of the display font
   static constexpr double kKeyboardsWidth = 1050;
   static constexpr double kPickerHeight = 2400;
   static constexpr double kStatbarHeight = 300;
-  static constexpr double kDesignInnerWidth = 9600;
+  static constexpr double kDesignInnerWidth = 11100;
   static constexpr double kDesignInnerHeight = 7800;
   // Below this the toolbar would be cut off and the body vanish.
-  static constexpr double kMinInnerWidth = 9000;
-  static constexpr double kMinInnerHeight = 4200;
+  static constexpr double kMinInnerWidth = 10500;
+  static constexpr double kMinInnerHeight = 4500;
 };
 
 struct ComposeLayout {

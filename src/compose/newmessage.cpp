@@ -199,7 +199,7 @@ void NewMessage::createToolbar() {
   sh_kbd = add(QStringLiteral("sh_kbd"), QStringLiteral("&Keyboards"), nullptr, ComposeDesign::kKeyboardsWidth);
   const QFont designFont = namedFont(font(), QStringLiteral("Times New Roman"), 12);
   for (int i : {0, 1, 2, 3, 4, 5, 6, 9, 10}) {
-    QPushButton* key = add(QStringLiteral("keyfunc_%1").arg(i), QString::number(i), nullptr);
+    QPushButton* key = add(QStringLiteral("keyfunc_%1").arg(i), QString::number(i), nullptr, ComposeDesign::kKeyButton);
     key->setFont(designFont);
     keyfunc[static_cast<size_t>(i)] = key;
   }
@@ -310,11 +310,11 @@ void NewMessage::placeDesignControls() {
     place(labels[i], DesignRect{D::kLabelLeft, rowTop(i), D::kLabelWidth, D::kRowHeight});
     place(fields[i], DesignRect{D::kFieldLeft, rowTop(i), 0, D::kRowHeight});
   }
-  place(addAttach, DesignRect{D::kLabelLeft - 60, rowTop(4), D::kLabelWidth + 60, D::kRowHeight});
+  place(addAttach, DesignRect{D::kLabelLeft - 60, rowTop(4), D::kFieldLeft - D::kLabelLeft, D::kRowHeight});
   place(cmbAttachments, DesignRect{D::kFieldLeft, rowTop(4), 0, D::kRowHeight});
   place(Frame1, DesignRect{D::kMargin, D::kFrameTop, D::kFrameWidth, D::kFrameHeight});
-  const DesignRect options[4] = {{120, 180, 1050, 240}, {1260, 180, 1800, 240}, {3180, 180, 720, 240},
-                                 {4020, 180, 1260, 240}};
+  const DesignRect options[4] = {{120, 330, 1050, 285}, {1260, 330, 1800, 285}, {3180, 330, 720, 285},
+                                 {4020, 330, 1260, 285}};
   QRadioButton* const optionButtons[4] = {optBase64, optQuotedPrintable, optUU, optBinhex40};
   for (int i = 0; i < 4; ++i)
     place(optionButtons[i], options[i]);

@@ -509,7 +509,7 @@ void ComposeTest::closingAsksBeforeDiscarding() {
 
 void ComposeTest::resizingStretchesFieldsAndBody() {
   NewMessage* w = compose();
-  w->resize(700, 560);
+  w->resize(760, 560);
   QCoreApplication::processEvents();
   const QList<QWidget*> stretching = {w->txtTo, w->txtSubject, w->txtCC, w->txtBCC,
                                       w->cmbAttachments, w->List1, w->txtBody, w->statbar};
@@ -519,7 +519,7 @@ void ComposeTest::resizingStretchesFieldsAndBody() {
     before.append(x->geometry());
   for (QWidget* x : fixed)
     fixedBefore.append(x->geometry());
-  w->resize(900, 660);
+  w->resize(960, 660);
   QCoreApplication::processEvents();
   for (int i = 0; i < stretching.size(); ++i) {
     QCOMPARE(stretching[i]->width() - before[i].width(), 200);
@@ -540,7 +540,7 @@ void ComposeTest::resizingStretchesFieldsAndBody() {
 void ComposeTest::screenshots() {
   const QString out = qEnvironmentVariable("TOVEL_SCREENSHOT_DIR");
   NewMessage* w = compose();
-  w->resize(780, 600);
+  w->resize(800, 600);
   w->txtTo->setText(QStringLiteral("nimal@example.lk"));
   w->sin_ph_Click();
   typeInto(w->txtSubject, QStringLiteral("siVhl lipiy"));
