@@ -17,7 +17,6 @@ ComposeLayout computeComposeLayout(double innerWidth, double innerHeight) {
   const double bodyWidth = atLeastZero(innerWidth - 10);
   const double bodyHeight = atLeastZero(innerHeight - bodyTop - 25 - D::kStatbarHeight);
   l.txtBody = QRectF(5, bodyTop, bodyWidth, bodyHeight);
-  l.bodyWrapWidth = atLeastZero(bodyWidth - 100);
   l.statbar = QRectF(0, bodyTop + bodyHeight + 5, bodyWidth, D::kStatbarHeight);
   return l;
 }

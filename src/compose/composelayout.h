@@ -39,9 +39,10 @@ struct ComposeLayout {
   double fieldWidth = 0;   // txtTo, txtSubject, txtCC, txtBCC, cmbAttachments, List1
   QPointF tovelbar;        // top left of the toolbar frame
   QRectF txtBody;
-  double bodyWrapWidth = 0;  // where the body's lines wrap
   QRectF statbar;
 };
 
-// Sizes never go below zero; a minimized window is not laid out at all.
+// Sizes never go below zero; a minimized window is not laid out at all. The
+// body's lines wrap at its own edge: a fixed wrapping width makes Qt lay out
+// more on every key and typing in a long message lag.
 ComposeLayout computeComposeLayout(double innerWidth, double innerHeight);

@@ -113,7 +113,6 @@ void NewMessage::createControls() {
   txtBody = new QTextEdit(central);
   txtBody->setObjectName(QStringLiteral("txtBody"));
   txtBody->setAcceptRichText(false);
-  txtBody->setLineWrapMode(QTextEdit::FixedPixelWidth);
 
   addAttach = makeButton("addAttach", "&Attachments:");
   cmbAttachments = new QComboBox(central);
@@ -374,7 +373,6 @@ void NewMessage::Form_Resize() {
     w->resize(twipsToPixels(l.fieldWidth), w->height());
   tovelbar->move(twipsToPixels(l.tovelbar.x()), twipsToPixels(l.tovelbar.y()));
   place(txtBody, l.txtBody);
-  txtBody->setLineWrapColumnOrWidth(twipsToPixels(l.bodyWrapWidth));
   place(statbar, l.statbar);
 }
 

@@ -2,6 +2,8 @@
 // window's layout arithmetic.
 #include "compose/attachmentrules.h"
 #include "compose/composelayout.h"
+#include "compose/messageassembly.h"
+#include "maillib/mailcontrol.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -19,6 +21,8 @@ class ComposeRulesTest : public QObject {
   void encodedWordsRoundTrip();
   void boundaryForm();
   void layoutFollowsTheWindow();
+  void boundaryFoundInAPartIsReplaced_data();
+  void boundaryFoundInAPartIsReplaced();
 };
 
 void ComposeRulesTest::partFieldsByName_data() {
@@ -130,14 +134,51 @@ void ComposeRulesTest::layoutFollowsTheWindow() {
   QCOMPARE(b.txtBody.height() - a.txtBody.height(), 1200.0);
   QCOMPARE(a.tovelbar, b.tovelbar);
   QCOMPARE(a.txtBody.top(), ComposeDesign::kLine1Y + 25 + ComposeDesign::kToolbarHeight);
-  QCOMPARE(a.bodyWrapWidth, a.txtBody.width() - 100);
   QCOMPARE(a.statbar.top(), a.txtBody.bottom() + 5);
   QCOMPARE(a.statbar.bottom() + 25 - 5, 7800.0);
   const ComposeLayout tiny = computeComposeLayout(100, 100);
-  for (double v : {tiny.fieldWidth, tiny.txtBody.width(), tiny.txtBody.height(), tiny.bodyWrapWidth})
+  for (double v : {tiny.fieldWidth, tiny.txtBody.width(), tiny.txtBody.height()})
     QVERIFY(v >= 0);
   const ComposeLayout least = computeComposeLayout(ComposeDesign::kMinInnerWidth, ComposeDesign::kMinInnerHeight);
   QVERIFY(least.txtBody.height() >= 600);
+}
+
+void ComposeRulesTest::boundaryFoundInAPartIsReplaced_data() {
+  QTest::addColumn<QString>("partText");
+  QTest::addColumn<bool>("nested");
+  QTest::newRow("in a leaf") << "before\n--7_boundary\nafter" << false;
+  QTest::newRow("at a leaf's start") << "--7_boundary--\n" << false;
+  QTest::newRow("in a nested multipart") << "--7_boundary\n" << true;
+  QTest::newRow("absent") << "no clash --7_boundary" << false;
+}
+
+void ComposeRulesTest::boundaryFoundInAPartIsReplaced() {
+  QFETCH(QString, partText);
+  QFETCH(bool, nested);
+  MailControl m;
+  m.setContentType(QStringLiteral("multipart"));
+  m.setContentSubType(QStringLiteral("mixed"));
+  m.setBoundary(QStringLiteral("7_boundary"));
+  m.setActionCode(4);
+  m.setActionCode(7);
+  if (nested) {
+    m.setContentType(QStringLiteral("multipart"));
+    m.setBoundary(QStringLiteral("inner"));
+    m.setActionCode(4);
+    m.setActionCode(7);
+  }
+  m.setBodyText(0, partText);
+  m.setActionCode(2);
+  if (nested)
+    m.setActionCode(2);
+  compose::putBodyIntoMessage(m, QStringLiteral("typed"));
+  const QByteArray bytes = m.messageBytes(false);
+  const bool clash = !partText.startsWith(QStringLiteral("no clash"));
+  QCOMPARE(bytes.contains("boundary=7_boundary") || bytes.contains("boundary=\"7_boundary\""), !clash);
+  QString crlf = partText;
+  crlf.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+  QVERIFY(bytes.contains(crlf.toLatin1()));  // the part's own text is untouched
+  QVERIFY(bytes.endsWith("--\r\n"));
 }
 
 QTEST_APPLESS_MAIN(ComposeRulesTest)
