@@ -4,12 +4,36 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QWidget>
 
 namespace {
 // Marks the key events this code itself sends on after translating, so they
 // are not translated a second time.
 constexpr quint32 kTranslatedMark = 0x7E11A98;
+
+// Text boxes drop typed characters they do not count as printable (codes
+// 127 to 159 and 173), yet the display fonts draw glyphs there; those codes
+// are put into the box directly.
+bool insertDirectly(QWidget* target, QChar ch) {
+  if (ch.isPrint())
+    return false;
+  if (auto* edit = qobject_cast<QTextEdit*>(target)) {
+    edit->insertPlainText(QString(ch));
+    return true;
+  }
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
+    edit->insertPlainText(QString(ch));
+    return true;
+  }
+  if (auto* edit = qobject_cast<QLineEdit*>(target)) {
+    edit->insert(QString(ch));
+    return true;
+  }
+  return false;
+}
 }  // namespace
 
 TranslitInput::TranslitInput(QWidget* target) : QObject(target), target_(target) {
@@ -43,6 +67,8 @@ bool TranslitInput::eventFilter(QObject* watched, QEvent* event) {
   if (replacement == code)
     return false;
   if (replacement == 0)
+    return true;
+  if (insertDirectly(target_, QChar(replacement)))
     return true;
   QKeyEvent translated(QEvent::KeyPress, Qt::Key_unknown, key->modifiers() & Qt::ShiftModifier,
                        kTranslatedMark, 0, 0, QString(QChar(replacement)), key->isAutoRepeat());

@@ -646,47 +646,97 @@ QByteArray headerLine(const Header& h) {
 }
 }  // namespace
 
-QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
-  QByteArray out;
-  for (const Header& h : e.headers)
+namespace {
+
+void appendHeaders(QByteArray& out, const QList<Header>& headers, bool skipBcc) {
+  for (const Header& h : headers)
     if (!(skipBcc && h.name.compare("Bcc", Qt::CaseInsensitive) == 0)) out += headerLine(h);
   out += "\r\n";
-  if (e.isMultipart()) {
-    QList<QByteArray> children;
-    for (const auto& c : e.parts) children.append(serializeEntity(*c));
-    QByteArray boundary = mimetext::parameter(mimetext::unfold(e.params()), "boundary");
-    auto clashes = [&](const QByteArray& b) {
-      if (b.isEmpty()) return true;
-      const QByteArray marker = "--" + b;
-      for (const QByteArray& c : children)
-        if (c.startsWith(marker) || c.contains("\n" + marker)) return true;
-      return e.preamble.contains(marker) || e.epilogue.contains(marker);
-    };
-    if (clashes(boundary)) {
-      do boundary = "=_" + randomToken(); while (clashes(boundary));
-      // The header block above was written with the old value: rebuild it.
-      Entity copyHeaders;
-      copyHeaders.headers = e.headers;
-      copyHeaders.setContentType(e.type(), e.subtype(),
-                                 mimetext::withParameter(mimetext::unfold(e.params()), "boundary",
-                                                         boundary));
-      out.clear();
-      for (const Header& h : copyHeaders.headers)
-        if (!(skipBcc && h.name.compare("Bcc", Qt::CaseInsensitive) == 0)) out += headerLine(h);
-      out += "\r\n";
-    }
-    if (!e.preamble.isEmpty()) out += e.preamble + "\r\n";
-    for (const QByteArray& c : children) {
-      // The line end before each delimiter belongs to the delimiter.
-      out += "--" + boundary + "\r\n" + c + "\r\n";
-    }
-    out += "--" + boundary + "--\r\n";
-    if (!e.epilogue.isEmpty()) out += e.epilogue;
-  } else if (e.enclosed) {
-    out += serializeEntity(*e.enclosed);
-  } else {
-    out += e.body.bytes();
+}
+
+// True when a line of bytes starts with marker.
+bool startsALine(const QByteArray& bytes, const QByteArray& marker) {
+  for (qsizetype pos = bytes.indexOf(marker); pos >= 0; pos = bytes.indexOf(marker, pos + 1))
+    if (pos == 0 || bytes[pos - 1] == '\n') return true;
+  return false;
+}
+
+bool isLeaf(const Entity& e) { return !e.isMultipart() && !e.enclosed; }
+
+void appendEntity(QByteArray& out, const Entity& e, bool skipBcc);
+
+QByteArray entityBytes(const Entity& e) {
+  QByteArray out;
+  appendEntity(out, e, false);
+  return out;
+}
+
+// Writes the entity onto the end of out. A leaf part's body goes straight
+// into the one buffer, so a large attachment is not copied on the way.
+void appendEntity(QByteArray& out, const Entity& e, bool skipBcc) {
+  if (!e.isMultipart()) {
+    appendHeaders(out, e.headers, skipBcc);
+    if (e.enclosed)
+      appendEntity(out, *e.enclosed, false);
+    else
+      out += e.body.bytes();
+    return;
   }
+  // Nested containers are written out first to look for the boundary in
+  // them; leaves are looked at where they are.
+  std::vector<QByteArray> nested(e.parts.size());
+  std::vector<QByteArray> leafHeaders(e.parts.size());
+  for (size_t i = 0; i < e.parts.size(); ++i) {
+    if (isLeaf(*e.parts[i])) {
+      appendHeaders(leafHeaders[i], e.parts[i]->headers, false);
+    } else {
+      nested[i] = entityBytes(*e.parts[i]);
+    }
+  }
+  auto clashes = [&](const QByteArray& b) {
+    if (b.isEmpty()) return true;
+    const QByteArray marker = "--" + b;
+    for (size_t i = 0; i < e.parts.size(); ++i) {
+      const bool hit = isLeaf(*e.parts[i])
+                           ? startsALine(leafHeaders[i], marker) || startsALine(e.parts[i]->body.bytes(), marker)
+                           : startsALine(nested[i], marker);
+      if (hit) return true;
+    }
+    return e.preamble.contains(marker) || e.epilogue.contains(marker);
+  };
+  QByteArray boundary = mimetext::parameter(mimetext::unfold(e.params()), "boundary");
+  if (!clashes(boundary)) {
+    appendHeaders(out, e.headers, skipBcc);
+  } else {
+    do boundary = "=_" + randomToken(); while (clashes(boundary));
+    // The header block carries the boundary actually used.
+    Entity copyHeaders;
+    copyHeaders.headers = e.headers;
+    copyHeaders.setContentType(e.type(), e.subtype(),
+                               mimetext::withParameter(mimetext::unfold(e.params()), "boundary", boundary));
+    appendHeaders(out, copyHeaders.headers, skipBcc);
+  }
+  if (!e.preamble.isEmpty()) out += e.preamble + "\r\n";
+  for (size_t i = 0; i < e.parts.size(); ++i) {
+    // The line end before each delimiter belongs to the delimiter.
+    out += "--" + boundary + "\r\n";
+    if (isLeaf(*e.parts[i])) {
+      out += leafHeaders[i];
+      out += e.parts[i]->body.bytes();
+    } else {
+      out += nested[i];
+    }
+    out += "\r\n";
+  }
+  out += "--" + boundary + "--\r\n";
+  if (!e.epilogue.isEmpty()) out += e.epilogue;
+}
+
+}  // namespace
+
+QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
+  QByteArray out;
+  appendEntity(out, e, skipBcc);
   return out;
 }
 

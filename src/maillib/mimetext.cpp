@@ -341,18 +341,33 @@ QList<QString> addresses(const QString& list) { return splitAddressList(list); }
 
 QByteArray toCrlf(const QByteArray& bytes) {
   QByteArray out;
-  out.reserve(bytes.size() + bytes.size() / 32);
-  for (qsizetype i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r') {
-      out.append("\r\n");
-      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      out.append("\r\n");
-    } else {
-      out.append(c);
+  // Bytes whose every line already ends in CR LF are handed back shared, not
+  // copied: a message of large attachments is otherwise copied once more.
+  const char* const data = bytes.constData();
+  const qsizetype size = bytes.size();
+  qsizetype firstFix = -1;
+  for (qsizetype i = 0; i < size; ++i) {
+    const char c = data[i];
+    if (c == '\r' && i + 1 < size && data[i + 1] == '\n') {
+      ++i;
+    } else if (c == '\r' || c == '\n') {
+      firstFix = i;
+      break;
     }
   }
+  if (firstFix < 0) return bytes;
+  out.reserve(size + size / 32);
+  out.append(data, firstFix);
+  qsizetype runStart = firstFix;
+  for (qsizetype i = firstFix; i < size; ++i) {
+    const char c = data[i];
+    if (c != '\r' && c != '\n') continue;
+    out.append(data + runStart, i - runStart);
+    out.append("\r\n", 2);
+    if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
+    runStart = i + 1;
+  }
+  out.append(data + runStart, size - runStart);
   return out;
 }
 

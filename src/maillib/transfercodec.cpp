@@ -2,6 +2,7 @@
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
 #include <array>
 
 #include "maillib/binhex.h"
@@ -80,14 +81,31 @@ QByteArray encodeQuotedPrintable(const QByteArray& data, bool text) {
 
 namespace {
 
+// Encodes a piece at a time and writes CR LF line ends straight away, so a
+// large file is never held a second time just to change its line ends.
 QByteArray gmimeEncode(GMimeContentEncoding e, const QByteArray& data) {
   ensureGMime();
   GMimeEncoding state;
   g_mime_encoding_init_encode(&state, e);
-  QByteArray out(qsizetype(g_mime_encoding_outlen(&state, size_t(data.size()))) + 256, '\0');
-  size_t n = g_mime_encoding_step(&state, data.constData(), size_t(data.size()), out.data());
-  n += g_mime_encoding_flush(&state, "", 0, out.data() + n);
-  out.truncate(qsizetype(n));
+  constexpr qsizetype kPiece = 64 * 1024;
+  QByteArray out;
+  out.reserve(qsizetype(g_mime_encoding_outlen(&state, size_t(data.size())) / 76 * 78) + 256);
+  QByteArray piece(qsizetype(g_mime_encoding_outlen(&state, size_t(kPiece))) + 256, '\0');
+  const auto appendCrlf = [&out](const char* p, size_t n) {
+    size_t runStart = 0;
+    for (size_t i = 0; i < n; ++i) {
+      if (p[i] != '\n') continue;
+      out.append(p + runStart, qsizetype(i - runStart));
+      out.append("\r\n", 2);
+      runStart = i + 1;
+    }
+    out.append(p + runStart, qsizetype(n - runStart));
+  };
+  for (qsizetype pos = 0; pos < data.size(); pos += kPiece) {
+    const size_t len = size_t(std::min(kPiece, data.size() - pos));
+    appendCrlf(piece.constData(), g_mime_encoding_step(&state, data.constData() + pos, len, piece.data()));
+  }
+  appendCrlf(piece.constData(), g_mime_encoding_flush(&state, "", 0, piece.data()));
   return out;
 }
 

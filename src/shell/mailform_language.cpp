@@ -1,6 +1,7 @@
 // Fonts of the main window and its Language menu.
 #include "shell/mailform.h"
 
+#include "compose/newmessage.h"
 #include "language/languagestate.h"
 
 #include <QFont>
@@ -29,6 +30,15 @@ void MailForm::applyStartupFonts() {
   setFontSize(textBody, state.default_font_size);
   setFontName(listMessages, state.default_font_name);
   setFontSize(listMessages, state.default_font_size - 2);
+
+  // The first reference to the compose window loads it, hidden.
+  setNewMessageOwner(this);
+  NewMessage* compose = newMessage();
+  compose->fillCharacterPicker();
+  for (QWidget* box : {static_cast<QWidget*>(compose->txtBody), static_cast<QWidget*>(compose->txtSubject)}) {
+    setFontName(box, state.default_font_name);
+    setFontSize(box, state.default_font_size);
+  }
 }
 
 void MailForm::mnuLangSinh_Click(int index) {

@@ -1,0 +1,30 @@
+#pragma once
+// Building the outgoing message inside a mail control: files become
+// attachment parts, the typed text becomes the first part at send time.
+#include "compose/attachmentrules.h"
+
+#include <QString>
+
+class MailControl;
+
+namespace compose {
+
+struct AttachResult {
+  bool ok = false;
+  QString error;  // why nothing was attached, for the user
+};
+
+// Files above this size are refused: the whole message is held in memory.
+constexpr qint64 kMaxAttachmentBytes = qint64(200) * 1024 * 1024;
+
+// Adds the file at path as a new last part of the message in mail (making
+// the message multipart/mixed first). The file is checked before anything
+// changes: a missing, unreadable or oversized file adds nothing.
+AttachResult attachFileToMessage(MailControl& mail, const QString& path, AttachmentEncoding chosen);
+
+// Puts the typed body into the message: as a new first part when the
+// message has attachments, else as the message's own text. An empty body
+// adds no part.
+void putBodyIntoMessage(MailControl& mail, const QString& body);
+
+}  // namespace compose

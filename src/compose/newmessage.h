@@ -1,0 +1,198 @@
+#pragma once
+// The compose window: recipients, subject, body, attachments and their
+// encoding, the Sinhala and Tamil typing buttons and the menus. It carries
+// its own mail control, Mail1, which holds the message being built. There is
+// one shared window: newMessage() loads it on first reference and hands out
+// the same one until it is unloaded.
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <array>
+
+#include "compose/attachmentrules.h"
+#include "maillib/mailcontrol.h"
+
+class TranslitInput;
+
+class NewMessage : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit NewMessage(QWidget* parent = nullptr);
+  ~NewMessage() override;
+
+  // ----- controls
+  MailControl* Mail1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLineEdit* txtTo = nullptr;
+  QLineEdit* txtSubject = nullptr;
+  QLineEdit* txtCC = nullptr;
+  QLineEdit* txtBCC = nullptr;
+  QTextEdit* txtBody = nullptr;
+  QPushButton* addAttach = nullptr;
+  QComboBox* cmbAttachments = nullptr;
+  QGroupBox* Frame1 = nullptr;
+  QRadioButton* optBase64 = nullptr;
+  QRadioButton* optQuotedPrintable = nullptr;
+  QRadioButton* optUU = nullptr;
+  QRadioButton* optBinhex40 = nullptr;
+  QPushButton* Send = nullptr;
+  QPushButton* Cancel = nullptr;
+  QPushButton* Deliver = nullptr;
+  QPushButton* Refresh = nullptr;
+  QFrame* tovelbar = nullptr;
+  QPushButton* statbar = nullptr;
+  QComboBox* forwardlist = nullptr;   // not shown
+  QListWidget* DeliveryList = nullptr;  // not shown
+  QListWidget* List1 = nullptr;
+  QFrame* Line1 = nullptr;
+  QFrame* Line2 = nullptr;
+  QPushButton* Engli_us = nullptr;
+  QPushButton* Tamil_ph = nullptr;
+  QPushButton* Sin_wijey = nullptr;
+  QPushButton* sin_ph = nullptr;
+  QPushButton* sh_kbd = nullptr;
+  std::array<QPushButton*, 11> keyfunc{};  // 7 and 8 do not exist
+  QPushButton* xfont = nullptr;
+  std::array<QPushButton*, 2> fsize{};
+  QPushButton* Keymap = nullptr;
+
+  // ----- menus
+  QMenu* mnuFile = nullptr;
+  QAction* mnuOpen = nullptr;
+  QAction* mnuSave = nullptr;
+  QAction* mnuSaveAs = nullptr;
+  QAction* mnuExit = nullptr;
+  QMenu* mnuEdit = nullptr;
+  QAction* mnuCut = nullptr;
+  QAction* mnuCopy = nullptr;
+  QAction* mnuPaste = nullptr;
+  QAction* mnuDelete = nullptr;
+  QAction* mnuSelAll = nullptr;
+  QMenu* mnuInsert = nullptr;
+  QAction* mnudateTime = nullptr;
+  QAction* mnuInsertFile = nullptr;
+  QMenu* mnuSearch = nullptr;
+  QAction* mnuFind = nullptr;
+  QAction* mnuFindnext = nullptr;
+  QMenu* mnuAttach = nullptr;
+  QAction* mnuSinhalaTag = nullptr;
+  QAction* mnuTamilTag = nullptr;
+  QAction* mnuSinhalaAttach = nullptr;
+  QAction* mnuTamilAttach = nullptr;
+
+  // ----- window state
+  int send_state = 0;
+
+  // ----- life cycle (newmessage.cpp)
+  void Form_Load();
+  void Form_Activate();
+  void Form_Resize();
+  // Discards the window and the message in it without asking: the shared
+  // reference is cleared at once (the next newMessage() loads a fresh
+  // window) and the window itself is destroyed once control returns to the
+  // event loop, so a handler of this window may call it.
+  void Unload();
+  // True when closing would lose something typed or attached.
+  bool hasUnsentWork() const;
+  // Asks before that is discarded; true when the window may close.
+  bool confirmDiscard();
+  void Cancel_Click();
+  void mnuExit_Click();
+  void Refresh_Click();
+  // The body as plain text: font codes 0..255 as they were typed, "\n"
+  // between lines.
+  QString bodyText() const;
+  // Replaces the body; CR LF, CR and LF each make one line break.
+  void setBodyText(const QString& text);
+  // Empties the attachment list and the message in Mail1 (From stays), for
+  // openers that fill the window anew.
+  void clearAttachments();
+
+  // ----- typing, fonts, Attach menu (newmessage_language.cpp)
+  void apply_local_font();
+  void set_input_mode(int mode);
+  void send_key_sequence(int index, QWidget* target);
+  void txtBody_KeyDown(int index);
+  void txtSubject_KeyDown(int index);
+  void sin_ph_Click();
+  void Sin_wijey_Click();
+  void Tamil_ph_Click();
+  void Engli_us_Click();
+  void keyfunc_Click(int index);
+  void Keymap_Click();
+  void List1_Click(int row);
+  void sh_kbd_Click();
+  void xfont_Click();
+  void fsize_Click(int index);
+  void mnuSinhalaTag_Click();
+  void mnuTamilTag_Click();
+  void mnuSinhalaAttach_Click();
+  void mnuTamilAttach_Click();
+  // Captions and font of the keyfunc buttons from the language state.
+  void showKeySequences();
+  void fillCharacterPicker();
+
+  // ----- attachments (newmessage_attach.cpp)
+  void addAttach_Click();
+  // Attaches the file at path; says why and adds nothing when it cannot.
+  bool attach_file(const QString& path);
+  compose::AttachmentEncoding chosenEncoding() const;
+
+  // ----- edit, find and text files (newmessage_edit.cpp)
+  void mnuOpen_Click();
+  void mnuSave_Click();
+  void mnuSaveAs_Click();
+  void mnuCut_Click();
+  void mnuCopy_Click();
+  void mnuPaste_Click();
+  void mnuDelete_Click();
+  void mnuSelAll_Click();
+  void mnudateTime_Click();
+  void mnuInsertFile_Click();
+  void mnuFind_Click();
+  void mnuFindnext_Click();
+
+  // ----- sending (newmessage_send.cpp)
+  void Send_Click();
+  void deliver_Click();
+  void deliver_offline();
+  void Mail1_Done();
+  void Mail1_AsyncError(int code, const QString& message);
+  void Mail1_Debug(const QString& message);
+
+ protected:
+  bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void createControls();
+  void createToolbar();
+  void createMenus();
+  void connectHandlers();
+  void placeDesignControls();
+  void insertNoticeAtTop(const QString& notice);
+
+  bool activating_ = false;
+};
+
+// The shared compose window, loaded (Form_Load) on first reference.
+NewMessage* newMessage();
+bool newMessageLoaded();
+// The window every later load is parented to (the main window), so the
+// compose window goes when it goes; nullptr for none.
+void setNewMessageOwner(QWidget* owner);

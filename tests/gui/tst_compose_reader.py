@@ -1,0 +1,68 @@
+# Reads a message with Python's email package (an independent MIME reader
+# for the compose tests) and prints every leaf part as JSON. BinHex has no
+# decoder in the standard library, so it is decoded here from its
+# description (RFC 1741), CRCs checked.
+import sys, json, email, binascii, re
+from email.header import decode_header
+
+ALPHABET = b"!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr"
+
+def binhex(text):
+    start = text.index(b"(This file must be converted with BinHex")
+    body = text[text.index(b":", text.index(b"\n", start)) + 1:]
+    body = body[:body.index(b":")]
+    raw, bits, nbits = bytearray(), 0, 0
+    for ch in body:
+        if ch in b"\r\n\t ":
+            continue
+        bits = (bits << 6) | ALPHABET.index(ch)
+        nbits += 6
+        if nbits >= 8:
+            nbits -= 8
+            raw.append((bits >> nbits) & 0xFF)
+    out, i, last = bytearray(), 0, 0
+    while i < len(raw):
+        c = raw[i]; i += 1
+        if c == 0x90:
+            n = raw[i]; i += 1
+            if n == 0:
+                out.append(0x90); last = 0x90
+            else:
+                out.extend([last] * (n - 1))
+        else:
+            out.append(c); last = c
+    n = out[0]
+    pos = 1 + n + 1 + 4 + 4 + 2
+    dlen = int.from_bytes(out[pos:pos + 4], "big")
+    pos += 8
+    if binascii.crc_hqx(bytes(out[:pos]), 0) != int.from_bytes(out[pos:pos + 2], "big"):
+        raise ValueError("BinHex header CRC")
+    pos += 2
+    data = bytes(out[pos:pos + dlen])
+    if binascii.crc_hqx(data, 0) != int.from_bytes(out[pos + dlen:pos + dlen + 2], "big"):
+        raise ValueError("BinHex data CRC")
+    return bytes(out[1:1 + n]).decode("latin-1"), data
+
+def words(value):
+    if value is None:
+        return None
+    return "".join(t.decode(c or "ascii") if isinstance(t, bytes) else t for t, c in decode_header(value))
+
+msg = email.message_from_binary_file(open(sys.argv[1], "rb"))
+parts = []
+for part in msg.walk():
+    if part.is_multipart():
+        continue
+    cte = (part.get("Content-Transfer-Encoding") or "7bit").strip().lower()
+    inner = None
+    if cte == "mac-binhex40":
+        inner, data = binhex(part.get_payload(decode=False).encode("latin-1"))
+    else:
+        data = part.get_payload(decode=True)
+        if cte == "x-uuencode":
+            inner = re.search(r"^begin [0-7]+ (.*)$", part.get_payload(), re.M).group(1).strip()
+    parts.append({"type": part.get_content_type(), "cte": cte,
+                  "filename": part.get_filename(), "name": words(part.get_param("name")),
+                  "disposition": part.get_content_disposition(), "inner": inner,
+                  "data": data.hex()})
+print(json.dumps({"type": msg.get_content_type(), "boundary": msg.get_boundary(), "parts": parts}))
