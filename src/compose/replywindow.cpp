@@ -9,10 +9,13 @@ namespace compose {
 
 namespace {
 
-void putQuoteIntoBody(QTextEdit* body, const QString& quote) {
-  const QColor typed = body->textColor();
-  QTextCharFormat quoted = body->currentCharFormat();
+void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& fontFamily) {
+  // What is typed above the quote keeps the colour and font of typing.
+  const QTextCharFormat typing = body->currentCharFormat();
+  QTextCharFormat quoted = typing;
   quoted.setForeground(kQuoteColour);
+  if (!fontFamily.isEmpty())
+    quoted.setFontFamilies({fontFamily});
   body->clear();
   QTextCursor cursor(body->document());
   cursor.beginEditBlock();
@@ -20,13 +23,13 @@ void putQuoteIntoBody(QTextEdit* body, const QString& quote) {
   cursor.endEditBlock();
   cursor.movePosition(QTextCursor::Start);
   body->setTextCursor(cursor);
-  body->setTextColor(typed);
+  body->setCurrentCharFormat(typing);
 }
 
 }  // namespace
 
-void fillComposeWindow(NewMessage& window, const ReplyDraft& draft) {
-  putQuoteIntoBody(window.txtBody, draft.quote);
+void fillComposeWindow(NewMessage& window, const ReplyDraft& draft, const QString& quoteFontFamily) {
+  putQuoteIntoBody(window.txtBody, draft.quote, quoteFontFamily);
   window.txtTo->setText(draft.to);
   window.txtSubject->setText(draft.subject);
   if (!draft.forward)

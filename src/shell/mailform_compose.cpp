@@ -55,12 +55,12 @@ static std::optional<compose::QuoteSource> shownMessageSource(MailForm& form) {
                               form.shown_view.text()};
 }
 
-static void fillAndShow(NewMessage* compose, const compose::ReplyDraft& draft) {
+static void fillAndShow(MailForm& form, NewMessage* compose, const compose::ReplyDraft& draft) {
   // The quote file is for the user to find; the body is filled from the
   // block itself, so a file that cannot be written or text beyond the code
   // page loses nothing.
   compose::writeQuoteFile(mailStore().mail_root + compose::kQuoteFileName, draft.quote);
-  compose::fillComposeWindow(*compose, draft);
+  compose::fillComposeWindow(*compose, draft, form.textBody->font().family());
   showComposeWindow(compose);
 }
 
@@ -69,7 +69,7 @@ void MailForm::cmdReply_Click() {
   if (!source)
     return;
   if (NewMessage* compose = composeWindowToFill())
-    fillAndShow(compose, compose::replyDraft(*source));
+    fillAndShow(*this, compose, compose::replyDraft(*source));
 }
 
 void MailForm::forward_msg_Click() {
@@ -89,7 +89,7 @@ void MailForm::forward_msg_Click() {
     return reading::savePartInFolder(*Mail1, shown_part_path, part.path, folder, part.name, why);
   };
   const compose::ReplyDraft draft = compose::forwardDraft(*source, parts, save);
-  fillAndShow(compose, draft);
+  fillAndShow(*this, compose, draft);
   const QString report = compose::notSavedReport(draft);
   if (!report.isEmpty())
     platform::msgBox(report);

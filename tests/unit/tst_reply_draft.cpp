@@ -116,4 +116,4 @@ void ReplyDraftTest::forwardListsOnlySavedParts() {
 }
 
 QTEST_GUILESS_MAIN(ReplyDraftTest)
-#include "tst_reply.moc"
+#include "tst_reply_draft.moc"
