@@ -5,6 +5,37 @@
 
 #include "editing/editing.h"
 
+#include <QKeyEvent>
+
+namespace {
+
+// Copy and Cut typed in the body, handled as the Edit menu's commands.
+class ExactClipboardKeys : public QObject {
+ public:
+  explicit ExactClipboardKeys(QTextEdit* body) : QObject(body), body_(body) { body->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != body_ || event->type() != QEvent::KeyPress)
+      return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Copy))
+      editing::copySelection(body_);
+    else if (key->matches(QKeySequence::Cut))
+      editing::cutSelection(body_);
+    else
+      return false;
+    return true;
+  }
+
+ private:
+  QTextEdit* body_;
+};
+
+}  // namespace
+
+void NewMessage::routeBodyClipboardKeys() { new ExactClipboardKeys(txtBody); }
+
 void NewMessage::mnuOpen_Click() { editing::openFile(txtBody); }
 void NewMessage::mnuSave_Click() { editing::saveBodyAs(txtBody); }
 void NewMessage::mnuSaveAs_Click() { editing::saveBodyAs(txtBody); }

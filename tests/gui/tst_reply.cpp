@@ -306,6 +306,19 @@ void ReplyTest::editMenuRoundTrip() {
   w->mnuCopy->trigger();
   QCOMPARE(QGuiApplication::clipboard()->text(), typed);
 
+  // The keys do what the menu does, the no-break space (a font code) kept.
+  const QString codes = QString::fromLatin1("a\xa0" "b\nc");
+  w->setBodyText(codes);
+  w->txtBody->selectAll();
+  QTest::keySequence(w->txtBody, QKeySequence::Cut);
+  QCOMPARE(QGuiApplication::clipboard()->text(), codes);
+  QTest::keySequence(w->txtBody, QKeySequence::Paste);
+  QTest::keySequence(w->txtBody, QKeySequence::Paste);
+  QCOMPARE(composeBody(), codes + codes);
+  w->txtBody->selectAll();
+  QTest::keySequence(w->txtBody, QKeySequence::Copy);
+  QCOMPARE(QGuiApplication::clipboard()->text(), codes + codes);
+
   // Find from the dialog, then Find Next after it has closed.
   w->setBodyText(QStringLiteral("xabcabc"));
   QTextCursor top = w->txtBody->textCursor();
@@ -336,6 +349,7 @@ void ReplyTest::editMenuRoundTrip() {
 void ReplyTest::screenshot() {
   root_->write(QStringLiteral("Inbox/00000001.msg"),
                withAttachments("Two files", {{"photo.gif", "GIF89a"}, {"notes.txt", "some notes"}}));
+  form_->mnuLangSinh[English]->trigger();
   showMessage(0);
   form_->forward_msg_Click();
   NewMessage* w = compose();
