@@ -2,6 +2,9 @@
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "maillib/addresses.h"
 #include "maillib/gmimeinit.h"
 #include "maillib/parameters.h"
@@ -339,35 +342,58 @@ QByteArray encodeAddressList(const QString& text) { return maillib::encodeAddres
 
 QList<QString> addresses(const QString& list) { return splitAddressList(list); }
 
+namespace {
+
+// Finds line-break bytes with memchr, remembering the next CR and the next
+// LF, so a long run of lines costs one library scan per break, not a test
+// per byte.
+class BreakFinder {
+ public:
+  BreakFinder(const char* data, qsizetype size) : data_(data), size_(size) {}
+
+  // Position of the first CR or LF at or after `from`; size when none.
+  qsizetype next(qsizetype from) {
+    if (cr_ < from) cr_ = find('\r', from);
+    if (lf_ < from) lf_ = find('\n', from);
+    return std::min(cr_, lf_);
+  }
+
+ private:
+  qsizetype find(char c, qsizetype from) const {
+    const void* hit = std::memchr(data_ + from, c, size_t(size_ - from));
+    return hit ? static_cast<const char*>(hit) - data_ : size_;
+  }
+
+  const char* data_;
+  qsizetype size_;
+  qsizetype cr_ = -1;
+  qsizetype lf_ = -1;
+};
+
+bool isCrLfAt(const char* data, qsizetype size, qsizetype i) {
+  return data[i] == '\r' && i + 1 < size && data[i + 1] == '\n';
+}
+
+}  // namespace
+
 QByteArray toCrlf(const QByteArray& bytes) {
-  QByteArray out;
-  // Bytes whose every line already ends in CR LF are handed back shared, not
-  // copied: a message of large attachments is otherwise copied once more.
   const char* const data = bytes.constData();
   const qsizetype size = bytes.size();
-  qsizetype firstFix = -1;
-  for (qsizetype i = 0; i < size; ++i) {
-    const char c = data[i];
-    if (c == '\r' && i + 1 < size && data[i + 1] == '\n') {
-      ++i;
-    } else if (c == '\r' || c == '\n') {
-      firstFix = i;
-      break;
-    }
-  }
-  if (firstFix < 0) return bytes;
+  BreakFinder breaks(data, size);
+  // Bytes whose every line already ends in CR LF are handed back shared, not
+  // copied: a message of large attachments is otherwise copied once more.
+  qsizetype at = breaks.next(0);
+  while (at < size && isCrLfAt(data, size, at)) at = breaks.next(at + 2);
+  if (at >= size) return bytes;
+  QByteArray out;
   out.reserve(size + size / 32);
-  out.append(data, firstFix);
-  qsizetype runStart = firstFix;
-  for (qsizetype i = firstFix; i < size; ++i) {
-    const char c = data[i];
-    if (c != '\r' && c != '\n') continue;
-    out.append(data + runStart, i - runStart);
+  out.append(data, at);
+  while (at < size) {
     out.append("\r\n", 2);
-    if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
-    runStart = i + 1;
+    const qsizetype runStart = at + (isCrLfAt(data, size, at) ? 2 : 1);
+    at = breaks.next(runStart);
+    out.append(data + runStart, at - runStart);
   }
-  out.append(data + runStart, size - runStart);
   return out;
 }
 

@@ -164,6 +164,27 @@ class TestMimeText : public QObject {
     QCOMPARE(maillib::parameterValue(readable, QStringLiteral("SIZE")), QStringLiteral("3"));
   }
 
+  void lineBreaksBecomeCrLf_data() {
+    QTest::addColumn<QByteArray>("in");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("no break") << QByteArray("abc") << QByteArray("abc");
+    QTest::newRow("already CR LF") << QByteArray("a\r\nb\r\n") << QByteArray("a\r\nb\r\n");
+    QTest::newRow("LF") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
+    QTest::newRow("lone CR") << QByteArray("a\rb") << QByteArray("a\r\nb");
+    QTest::newRow("CR at the end") << QByteArray("a\r") << QByteArray("a\r\n");
+    QTest::newRow("LF CR is two breaks") << QByteArray("a\n\rb") << QByteArray("a\r\n\r\nb");
+    QTest::newRow("mixed after good lines") << QByteArray("x\r\ny\r\nz\n\r\r\nw")
+                                            << QByteArray("x\r\ny\r\nz\r\n\r\n\r\nw");
+    QTest::newRow("breaks only") << QByteArray("\n\n\r") << QByteArray("\r\n\r\n\r\n");
+  }
+
+  void lineBreaksBecomeCrLf() {
+    QFETCH(QByteArray, in);
+    QFETCH(QByteArray, out);
+    QCOMPARE(mimetext::toCrlf(in), out);
+  }
+
   void quotedPrintableKeepsEveryByte() {
     QByteArray binary;
     for (int i = 0; i < 3000; ++i) binary.append(char((i * 7) & 0xFF));
