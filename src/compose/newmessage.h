@@ -165,6 +165,17 @@ class NewMessage : public QMainWindow {
   void mnuFind_Click();
   void mnuFindnext_Click();
 
+  // ----- Sinhala and Tamil as Unicode (newmessage_unicode.cpp)
+  QAction* mnuUnicodeCopy = nullptr;  // "Also send a &Unicode copy", remembered
+  void createUnicodeSupport();
+  void mnuUnicodeCopy_Click();
+  // The body in Unicode for the copy sent beside it; empty when the option
+  // is off or the body holds nothing to convert. Goes to putBodyIntoMessage.
+  QString unicodeCopyText() const;
+  void convertPastedBodyText(QTextCursor range);
+  void convertPastedSubjectText(const QString& text);
+  QString subject_before_;
+
   // ----- sending (newmessage_send.cpp)
   void Send_Click();
   void deliver_Click();
