@@ -41,13 +41,25 @@ void NewMessage::createUnicodeSupport() {
   connect(txtBody->document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
     if (added <= 0)
       return;
-    QTextCursor range(txtBody->document());
-    const int end = std::min(position + added, txtBody->document()->characterCount() - 1);
+    QTextDocument* document = txtBody->document();
+    const int end = std::min(position + added, document->characterCount() - 1);
+    QTextCursor range(document);
     range.setPosition(std::min(position, end));
     range.setPosition(end, QTextCursor::KeepAnchor);
     if (!compose::pastedScript(range.selectedText()))
       return;
-    QTimer::singleShot(0, this, [this, range] { convertPastedBodyText(range); });
+    // The two ends follow later edits; what is typed right after the
+    // insertion stays outside it.
+    QTextCursor first(document);
+    first.setPosition(range.selectionStart());
+    QTextCursor last(document);
+    last.setPosition(end);
+    last.setKeepPositionOnInsert(true);
+    QTimer::singleShot(0, this, [this, first, last] {
+      QTextCursor inserted = first;
+      inserted.setPosition(last.position(), QTextCursor::KeepAnchor);
+      convertPastedBodyText(inserted);
+    });
   });
   connect(txtSubject, &QLineEdit::textChanged, this, &NewMessage::convertPastedSubjectText);
 }
