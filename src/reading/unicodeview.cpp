@@ -82,14 +82,20 @@ RenderedMessage viewAsUnicode(const RenderedMessage& view, FontScript script, co
 }
 
 QString selectionAsUnicode(const RenderedMessage& view, const QList<SelectedPiece>& pieces, FontScript script) {
-  QStringList lines;
-  lines.reserve(pieces.size());
-  for (const SelectedPiece& piece : pieces) {
-    const ViewBlock* block = view.blockAt(piece.line);
-    const bool codes = block && isFontCodeBlock(*block);
-    lines.append(codes ? fontCodesToUnicode(piece.text, script) : piece.text);
+  // The pieces of one part convert together: one look at the part, one
+  // conversion, however many lines are selected.
+  QString out;
+  for (qsizetype i = 0, next = 0; i < pieces.size(); i = next) {
+    const ViewBlock* block = view.blockAt(pieces[i].line);
+    QStringList lines;
+    for (next = i; next < pieces.size() && view.blockAt(pieces[next].line) == block; ++next)
+      lines.append(pieces[next].text);
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (i > 0)
+      out += QLatin1Char('\n');
+    out += block && isFontCodeBlock(*block) ? fontCodesToUnicode(text, script) : text;
   }
-  return lines.join(QLatin1Char('\n'));
+  return out;
 }
 
 }  // namespace reading

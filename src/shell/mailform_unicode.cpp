@@ -50,9 +50,13 @@ void MailForm::createUnicodeSupport() {
       if (ShowUnicode->isChecked())
         ShowUnicode_Click();
     });
-  // The Language menu sets the lists' fonts; Unicode entries keep theirs.
+  // The Language menu sets the fonts of the lists and the view; Unicode
+  // text keeps the Unicode font.
   for (QAction* item : mnuLangSinh)
-    connect(item, &QAction::triggered, this, [this] { applyUnicodeListFonts(0, listMessages->count() - 1); });
+    connect(item, &QAction::triggered, this, [this] {
+      applyUnicodeListFonts(0, listMessages->count() - 1);
+      applyUnicodeViewFont();
+    });
   connect(listMessages->model(), &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { applyUnicodeListFonts(first, last); });
 }
@@ -71,17 +75,12 @@ void MailForm::prepareUnicodeView() {
 
 void MailForm::applyUnicodeViewFont() {
   // Unicode text is never shown in an 8-bit font, whatever the Language
-  // menu says: what arrived as Unicode, and what is shown converted.
+  // menu says: what arrived as Unicode, and what is shown converted. The
+  // document's own font, so a large message takes no time at all.
   std::optional<FontScript> script = reading::arrivedUnicodeScript(shown_view);
   if (!script && ShowUnicode->isChecked())
     script = unicode_script;
-  if (!script)
-    return;
-  QTextCharFormat format;
-  format.setFontFamilies(unicodeFont(*script, textBody->font()).families());
-  QTextCursor all(textBody->document());
-  all.select(QTextCursor::Document);
-  all.mergeCharFormat(format);
+  textBody->document()->setDefaultFont(script ? unicodeFont(*script, textBody->font()) : textBody->font());
 }
 
 void MailForm::applyUnicodeListFonts(int first, int last) {
