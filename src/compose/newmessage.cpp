@@ -297,6 +297,7 @@ void NewMessage::connectHandlers() {
   };
   for (const auto& [action, handler] : menuHandlers)
     connect(action, &QAction::triggered, this, handler);
+  routeBodyClipboardKeys();
 }
 
 void NewMessage::placeDesignControls() {

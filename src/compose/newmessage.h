@@ -164,6 +164,9 @@ class NewMessage : public QMainWindow {
   void mnuInsertFile_Click();
   void mnuFind_Click();
   void mnuFindnext_Click();
+  // The body's own copy and cut keys go through the Edit commands, which
+  // keep every font code (Qt's plain-text copy turns code 160 into a blank).
+  void routeBodyClipboardKeys();
 
   // ----- Sinhala and Tamil as Unicode (newmessage_unicode.cpp)
   QAction* mnuUnicodeCopy = nullptr;  // "Also send a &Unicode copy", remembered

@@ -1,0 +1,43 @@
+#include "compose/replywindow.h"
+
+#include "compose/newmessage.h"
+#include "editing/bodytext.h"
+
+#include <QTextCursor>
+
+namespace compose {
+
+namespace {
+
+void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& fontFamily) {
+  // What is typed above the quote keeps the colour and font of typing.
+  const QTextCharFormat typing = body->currentCharFormat();
+  QTextCharFormat quoted = typing;
+  quoted.setForeground(kQuoteColour);
+  if (!fontFamily.isEmpty())
+    quoted.setFontFamilies({fontFamily});
+  body->clear();
+  QTextCursor cursor(body->document());
+  cursor.beginEditBlock();
+  cursor.insertText(editing::withLf(quote), quoted);
+  cursor.endEditBlock();
+  cursor.movePosition(QTextCursor::Start);
+  body->setTextCursor(cursor);
+  body->setCurrentCharFormat(typing);
+}
+
+}  // namespace
+
+void fillComposeWindow(NewMessage& window, const ReplyDraft& draft, const QString& quoteFontFamily) {
+  putQuoteIntoBody(window.txtBody, draft.quote, quoteFontFamily);
+  window.txtTo->setText(draft.to);
+  window.txtSubject->setText(draft.subject);
+  if (!draft.forward)
+    return;
+  window.clearAttachments();
+  window.forwardlist->clear();
+  for (const QString& file : draft.files)
+    window.forwardlist->addItem(file);
+}
+
+}  // namespace compose
