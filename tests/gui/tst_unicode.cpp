@@ -216,13 +216,16 @@ void UnicodeTest::pasteTypesFontCodes_data() {
   QTest::addColumn<QString>("pasted");
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("font");  // of the pasted text in the body
-  QTest::newRow("sinhala body") << "sin_ph" << "txtBody" << kSinhala << kSinhalaCodes << kSinhalaFont;
-  QTest::newRow("tamil body") << "Tamil_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont;
-  QTest::newRow("tamil into a sinhala body") << "sin_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont;
-  QTest::newRow("english pastes as it is") << "sin_ph" << "txtBody" << QStringLiteral("l.x 'a'") << QStringLiteral("l.x 'a'") << kSinhalaFont;
-  QTest::newRow("sinhala subject") << "sin_ph" << "txtSubject" << kSinhala << kSinhalaCodes << QString();
-  QTest::newRow("tamil subject") << "Tamil_ph" << "txtSubject" << kTamil << kTamilCodes << QString();
-  QTest::newRow("tamil into a sinhala subject stays") << "sin_ph" << "txtSubject" << kTamil << kTamil << QString();
+  QTest::addColumn<bool>("editMenu");  // else Ctrl+V
+  QTest::newRow("sinhala body") << "sin_ph" << "txtBody" << kSinhala << kSinhalaCodes << kSinhalaFont << false;
+  QTest::newRow("tamil body") << "Tamil_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont << false;
+  QTest::newRow("tamil into a sinhala body") << "sin_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont << false;
+  QTest::newRow("english pastes as it is") << "sin_ph" << "txtBody" << QStringLiteral("l.x 'a'") << QStringLiteral("l.x 'a'") << kSinhalaFont << false;
+  QTest::newRow("sinhala subject") << "sin_ph" << "txtSubject" << kSinhala << kSinhalaCodes << QString() << false;
+  QTest::newRow("tamil subject") << "Tamil_ph" << "txtSubject" << kTamil << kTamilCodes << QString() << false;
+  QTest::newRow("tamil into a sinhala subject stays") << "sin_ph" << "txtSubject" << kTamil << kTamil << QString() << false;
+  QTest::newRow("sinhala body, edit menu") << "sin_ph" << "txtBody" << kSinhala << kSinhalaCodes << kSinhalaFont << true;
+  QTest::newRow("tamil subject, edit menu") << "Tamil_ph" << "txtSubject" << kTamil << kTamilCodes << QString() << true;
 }
 
 void UnicodeTest::pasteTypesFontCodes() {
@@ -231,6 +234,7 @@ void UnicodeTest::pasteTypesFontCodes() {
   QFETCH(QString, pasted);
   QFETCH(QString, typed);
   QFETCH(QString, font);
+  QFETCH(bool, editMenu);
   NewMessage* w = compose();
   QTest::mouseClick(w->findChild<QPushButton*>(button), Qt::LeftButton);
   QWidget* target = w->findChild<QWidget*>(box);
@@ -238,7 +242,10 @@ void UnicodeTest::pasteTypesFontCodes() {
   QTest::keyClicks(target, QStringLiteral("a"));
   const QString before = box == QLatin1String("txtBody") ? w->bodyText() : w->txtSubject->text();
   QGuiApplication::clipboard()->setText(pasted);
-  QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+  if (editMenu)
+    w->mnuPaste->trigger();
+  else
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
   QTest::keyClicks(target, QStringLiteral("a"));
   auto text = [&] { return box == QLatin1String("txtBody") ? w->bodyText() : w->txtSubject->text(); };
   QTRY_COMPARE(text(), before + typed + before);
