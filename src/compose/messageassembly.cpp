@@ -1,5 +1,6 @@
 #include "compose/messageassembly.h"
 
+#include "compose/unicodecopy.h"
 #include "maillib/mailcontrol.h"
 
 #include <QFile>
@@ -96,7 +97,11 @@ AttachResult attachFileToMessage(MailControl& mail, const QString& path, Attachm
   return result;
 }
 
-void putBodyIntoMessage(MailControl& mail, const QString& body) {
+void putBodyIntoMessage(MailControl& mail, const QString& body, const QString& unicodeCopy) {
+  if (!body.isEmpty() && !unicodeCopy.isEmpty()) {
+    putBodyWithUnicodeCopy(mail, body, unicodeCopy);
+    return;
+  }
   if (!body.isEmpty() && mail.PartCount() > 0) {
     mail.setPartIndex(0);
     mail.setActionCode(kAddPart);

@@ -24,7 +24,9 @@ AttachResult attachFileToMessage(MailControl& mail, const QString& path, Attachm
 
 // Puts the typed body into the message: as a new first part when the
 // message has attachments, else as the message's own text. An empty body
-// adds no part.
-void putBodyIntoMessage(MailControl& mail, const QString& body);
+// adds no part. With a Unicode copy (unicodecopy.h) the text goes as a
+// multipart/alternative of the body and the copy; without one the message
+// is exactly what it would be without this argument.
+void putBodyIntoMessage(MailControl& mail, const QString& body, const QString& unicodeCopy = {});
 
 }  // namespace compose

@@ -64,6 +64,7 @@ NewMessage::NewMessage(QWidget* parent) : QMainWindow(parent, Qt::Window) {
   createToolbar();
   createMenus();
   connectHandlers();
+  createUnicodeSupport();
   placeDesignControls();
   const int menuHeight = menuBar()->sizeHint().height();
   setMinimumSize(twipsToPixels(ComposeDesign::kMinInnerWidth),

@@ -168,6 +168,17 @@ class NewMessage : public QMainWindow {
   // keep every font code (Qt's plain-text copy turns code 160 into a blank).
   void routeBodyClipboardKeys();
 
+  // ----- Sinhala and Tamil as Unicode (newmessage_unicode.cpp)
+  QAction* mnuUnicodeCopy = nullptr;  // "Also send a &Unicode copy", remembered
+  void createUnicodeSupport();
+  void mnuUnicodeCopy_Click();
+  // The body in Unicode for the copy sent beside it; empty when the option
+  // is off or the body holds nothing to convert. Goes to putBodyIntoMessage.
+  QString unicodeCopyText() const;
+  void convertPastedBodyText(QTextCursor range);
+  void convertPastedSubjectText(const QString& text);
+  QString subject_before_;
+
   // ----- sending (newmessage_send.cpp)
   void Send_Click();
   void deliver_Click();

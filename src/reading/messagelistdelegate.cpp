@@ -32,7 +32,9 @@ void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget);
   QTextOption textOption(Qt::AlignLeft | Qt::AlignVCenter);
   textOption.setWrapMode(QTextOption::NoWrap);
-  textOption.setTabArray(stopPixels(opt.font));
+  // The stops belong to the list: an entry in a font of its own (Unicode
+  // text) still lines up with the others.
+  textOption.setTabArray(stopPixels(opt.widget ? opt.widget->font() : opt.font));
 
   painter->save();
   painter->setFont(opt.font);

@@ -49,6 +49,7 @@ MailForm::MailForm(QWidget* parent) : QMainWindow(parent) {
   createControls();
   createMenus();
   connectHandlers();
+  createUnicodeSupport();
   placeDesignControls();
   setMinimumSize(twipsToPixels(MainLayoutDesign::kMinInnerWidth + 600),
                  twipsToPixels(MainLayoutDesign::kMinInnerHeight + 900));

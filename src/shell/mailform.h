@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <array>
 
+#include "language/fontunicode.h"
 #include "maillib/mailcontrol.h"
 #include "reading/messagerenderer.h"
 
@@ -164,6 +165,18 @@ class MailForm : public QMainWindow {
   // ----- language (mailform_language.cpp)
   void applyStartupFonts();
   void mnuLangSinh_Click(int index);
+
+  // ----- Sinhala and Tamil as Unicode (mailform_unicode.cpp)
+  QAction* ShowUnicode = nullptr;     // "Show as &Unicode", checkable
+  QAction* mnuCopyUnicode = nullptr;  // "&Copy as Unicode"
+  FontScript unicode_script = FontScript::Sinhala;  // whose codes the view holds
+  void createUnicodeSupport();
+  void ShowUnicode_Click();
+  void mnuCopyUnicode_Click();
+  void textBody_ContextMenu(const QPoint& pos);
+  void prepareUnicodeView();    // between rendering and showing the text
+  void applyUnicodeViewFont();  // once the text is in the view
+  void applyUnicodeListFonts(int first, int last);
 
   // ----- reply, forward, new, delivery (mailform_compose.cpp)
   void cmdReply_Click();

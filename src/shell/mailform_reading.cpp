@@ -187,9 +187,11 @@ void MailForm::show_message() {
   textBody->setUpdatesEnabled(false);
   reading::MessageRenderer renderer(*Mail1, ShowHeaders->isChecked());
   shown_view = renderer.render(shown_part_path);
+  prepareUnicodeView();
   // The view is empty here, so the whole text goes in as one plain text,
   // far quicker than inserting it piece by piece.
   textBody->setPlainText(shown_view.text());
+  applyUnicodeViewFont();
   for (const reading::AttachmentEntry& entry : shown_view.attachments)
     addAttachmentEntry(entry);
   // The reader starts at the top of the message, with no selection.
