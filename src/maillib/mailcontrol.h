@@ -85,6 +85,10 @@ class MailControl : public QObject {
   void setUserName(const QString& user) { user_name_ = user; }
   QString Password() const { return password_; }
   void setPassword(const QString& password) { password_ = password; }
+  // Whether the password may go to a server that offers no encryption
+  // (off by default: the login is then refused before anything is sent).
+  bool allowPlainLogin() const { return allow_plain_login_; }
+  void setAllowPlainLogin(bool allow) { allow_plain_login_ = allow; }
   QString Sender() const { return sender_; }
   // Line breaks become blanks: the sender can never add an SMTP command.
   void setSender(const QString& sender);
@@ -245,6 +249,7 @@ class MailControl : public QObject {
   QString user_name_;
   QString password_;
   QString sender_;
+  bool allow_plain_login_ = false;
   int message_count_ = 0;
   QString message_number_;
   int part_index_ = 0;
