@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   registerBundledFonts();
 
   MailForm form;
-  form.resize(900, 620);
+  form.resize(1100, 620);
   form.Form_Load(false);
   showMessage(form, 0);
   save(&form, out + QStringLiteral("/main-sinhala.png"));
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
   compose->txtSubject->setFocus();
   QTest::keyClicks(compose->txtSubject, QStringLiteral("siVhl lipiy"));
   compose->txtBody->setFocus();
-  QTest::keyClicks(compose->txtBody, QStringLiteral("ayubovan! mm egdr ynvA."));
+  QTest::keyClicks(compose->txtBody, QStringLiteral("suB dvska! mm egdr ynvA."));
   QTest::keyClick(compose->txtBody, Qt::Key_Return);
   QTest::keyClicks(compose->txtBody, QStringLiteral("siVhl BA]Av."));
   save(compose, out + QStringLiteral("/compose-sinhala.png"));
