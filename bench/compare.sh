@@ -34,9 +34,9 @@ echo "listing and 50 MB load ..." >&2
 if BENCH_WORK=$log/message bash "$src/bench/run_message_bench.sh" "$build" >"$log/message.txt" 2>&1; then
   read -r ours anchor < <(awk '/^listing_load_ms/ {o=$2} /^plain_header_read_ms/ {a=$2} END {print o, a}' "$log/message.txt")
   row "listing 10,000 files" "$ours ms" "plain header reads" "$anchor ms" "$(ratio "$ours" "$anchor")"
-  read -r ours anchor < <(awk '/^median ms:/ {print $3, $5}' "$log/message.txt")
+  read -r ours anchor < <(awk '/^median ms:/ {print $4, $6}' "$log/message.txt")
   row "50 MB message load (wall)" "$ours ms" "GMime alone" "$anchor ms" "$(ratio "$ours" "$anchor")"
-  read -r ours anchor < <(awk '/^peak kB:/ {print $3, $5}' "$log/message.txt")
+  read -r ours anchor < <(awk '/^peak kB:/ {print $4, $6}' "$log/message.txt")
   row "50 MB message load (peak memory)" "$((ours / 1024)) MB" "GMime alone" "$((anchor / 1024)) MB" "$(ratio "$ours" "$anchor")"
 else
   skip "listing, 50 MB load" "bench/run_message_bench.sh failed (see below)"
