@@ -7,7 +7,15 @@
 set -euo pipefail
 build=$1
 work=$(mktemp -d /tmp/tovel-install-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# Installing rewrites the build's install_manifest.txt, which a user's own
+# `cmake --install` left for uninstalling: keep it as it was.
+manifest=$(cd "$1" && pwd)/install_manifest.txt
+[[ -f $manifest ]] && cp -p "$manifest" "$work/manifest.kept"
+restore() {
+  if [[ -f $work/manifest.kept ]]; then cp -p "$work/manifest.kept" "$manifest"; else rm -f "$manifest"; fi
+  rm -rf "$work"
+}
+trap restore EXIT
 prefix=$work/prefix
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
