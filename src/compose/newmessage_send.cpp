@@ -39,6 +39,7 @@ compose::SendAccount NewMessage::account() const {
   a.user = s.session_user.isEmpty() ? s.pop_user : s.session_user;
   a.password = s.session_password.isEmpty() ? s.pop_password : s.session_password;
   a.sender = compose::fromMailbox(s.user_name, s.user_email);
+  a.allowPlainLogin = s.allow_plain_login;
   return a;
 }
 

@@ -52,6 +52,7 @@ void SendSession::begin(const SendAccount& account) {
   control_->setHost(account.host);
   control_->setUserName(account.user);
   control_->setPassword(account.password);
+  control_->setAllowPlainLogin(account.allowPlainLogin);
   control_->setSender(account.sender);
   state_ = State::Connecting;
   next_ = Step::Connect;

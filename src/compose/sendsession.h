@@ -26,6 +26,7 @@ struct SendAccount {
   QString user;       // login; empty: no AUTH
   QString password;
   QString sender;     // the envelope sender, a mailbox text
+  bool allowPlainLogin = false;  // the user allowed a password without encryption
 };
 
 class SendSession : public QObject {
