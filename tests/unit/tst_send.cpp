@@ -242,11 +242,12 @@ void SendTest::immediateSend() {
 
 void SendTest::deliveryRun_data() {
   QTest::addColumn<bool>("blocking");
-  QTest::addColumn<int>("refusedAt");  // 0: none refused
+  QTest::addColumn<int>("refusedAt");  // 0: none refused; -1: Sent cannot take files
   for (const bool blocking : {false, true}) {
     const char* mode = blocking ? "blocking" : "asynchronous";
     QTest::addRow("%s, all accepted", mode) << blocking << 0;
     QTest::addRow("%s, second refused", mode) << blocking << 2;
+    QTest::addRow("%s, Sent unusable", mode) << blocking << -1;
   }
 }
 
@@ -262,6 +263,10 @@ void SendTest::deliveryRun() {
     files << root_->path(QStringLiteral("OutBox/") + name);
   }
   root_->write(QStringLiteral("config.msg"), "");
+  if (refusedAt < 0) {
+    QDir(root_->root()).rmdir(QStringLiteral("Sent"));
+    root_->write(QStringLiteral("Sent"), "a file where the folder should be");
+  }
   SessionRig rig(blocking);
   rig.session.deliver(rig.account(peer), files);
   QVERIFY(rig.waitForEnd());
@@ -280,6 +285,16 @@ void SendTest::deliveryRun() {
       QCOMPARE(peer.dataBlocks[i], queuedMessage(i + 1));
     }
     QVERIFY(rig.progress.contains(QStringLiteral("Sending message 3 of 3")));
+    return;
+  }
+  if (refusedAt < 0) {
+    // The first went out but could not be moved: the run stops, says so,
+    // and sends nothing more.
+    QCOMPARE(rig.session.outcome(), SendSession::Outcome::Failed);
+    QCOMPARE(peer.dataBlocks.size(), 1);
+    QCOMPARE(namesIn(*root_, QStringLiteral("OutBox")).size(), 3);
+    QVERIFY(rig.session.storeProblem().contains(QStringLiteral("was sent, but it could not be moved into Sent")));
+    QCOMPARE(rig.session.failure(), rig.session.storeProblem());
     return;
   }
   // The first went out and is in Sent; the refused one and the one after it
