@@ -73,7 +73,6 @@ class SendTest : public QObject {
   void fromNamesReadBackAsOneMailbox_data();
   void fromNamesReadBackAsOneMailbox();
   void lineBreaksNeverAddHeadersOrRecipients();
-  void failedSendPutsTheDraftBack();
   void immediateSend_data();
   void immediateSend();
   void deliveryRun_data();
@@ -177,17 +176,6 @@ void SendTest::lineBreaksNeverAddHeadersOrRecipients() {
   QCOMPARE(mail.recipientAddresses(), QStringList({"a@x.org"}));
   QVERIFY2(!mail.To().contains(QLatin1Char('\n')), qPrintable(mail.To()));
   QVERIFY(!mail.Sender().contains(QLatin1Char('\n')));
-}
-
-void SendTest::failedSendPutsTheDraftBack() {
-  MailControl mail;
-  mail.setFrom(QStringLiteral("me@example.org"));
-  const QByteArray before = mail.snapshot();
-  mail.setSubject(QStringLiteral("s"));
-  mail.setBodyText(0, QStringLiteral("body"));
-  mail.restore(before);
-  QCOMPARE(mail.Subject(), QString());
-  QCOMPARE(mail.From(), QStringLiteral("me@example.org"));
 }
 
 void SendTest::immediateSend_data() {
