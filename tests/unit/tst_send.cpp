@@ -215,6 +215,7 @@ void SendTest::immediateSend() {
     QVERIFY(peer.commands.first().startsWith("EHLO"));
     QVERIFY(peer.commands.contains("RCPT TO:<a@x.org>"));
     QVERIFY(rig.progress.contains(QStringLiteral("Sending message 1 of 1")));
+    QVERIFY2(rig.progress.contains(QStringLiteral("Sending message 1 of 1: 100%")), qPrintable(rig.progress.join(" | ")));
     return;
   }
   // Nothing the server did not accept is in Sent, and the reason is given.
