@@ -73,7 +73,6 @@ class SendTest : public QObject {
   void fromNamesReadBackAsOneMailbox_data();
   void fromNamesReadBackAsOneMailbox();
   void lineBreaksNeverAddHeadersOrRecipients();
-  void failedSendPutsTheDraftBack();
   void immediateSend_data();
   void immediateSend();
   void deliveryRun_data();
@@ -179,17 +178,6 @@ void SendTest::lineBreaksNeverAddHeadersOrRecipients() {
   QVERIFY(!mail.Sender().contains(QLatin1Char('\n')));
 }
 
-void SendTest::failedSendPutsTheDraftBack() {
-  MailControl mail;
-  mail.setFrom(QStringLiteral("me@example.org"));
-  const QByteArray before = mail.snapshot();
-  mail.setSubject(QStringLiteral("s"));
-  mail.setBodyText(0, QStringLiteral("body"));
-  mail.restore(before);
-  QCOMPARE(mail.Subject(), QString());
-  QCOMPARE(mail.From(), QStringLiteral("me@example.org"));
-}
-
 void SendTest::immediateSend_data() {
   QTest::addColumn<bool>("blocking");
   QTest::addColumn<QString>("fault");  // "", "refused", "cut", "silent"
@@ -227,6 +215,7 @@ void SendTest::immediateSend() {
     QVERIFY(peer.commands.first().startsWith("EHLO"));
     QVERIFY(peer.commands.contains("RCPT TO:<a@x.org>"));
     QVERIFY(rig.progress.contains(QStringLiteral("Sending message 1 of 1")));
+    QVERIFY2(rig.progress.contains(QStringLiteral("Sending message 1 of 1: 100%")), qPrintable(rig.progress.join(" | ")));
     return;
   }
   // Nothing the server did not accept is in Sent, and the reason is given.
@@ -242,11 +231,12 @@ void SendTest::immediateSend() {
 
 void SendTest::deliveryRun_data() {
   QTest::addColumn<bool>("blocking");
-  QTest::addColumn<int>("refusedAt");  // 0: none refused
+  QTest::addColumn<int>("refusedAt");  // 0: none refused; -1: Sent cannot take files
   for (const bool blocking : {false, true}) {
     const char* mode = blocking ? "blocking" : "asynchronous";
     QTest::addRow("%s, all accepted", mode) << blocking << 0;
     QTest::addRow("%s, second refused", mode) << blocking << 2;
+    QTest::addRow("%s, Sent unusable", mode) << blocking << -1;
   }
 }
 
@@ -262,6 +252,10 @@ void SendTest::deliveryRun() {
     files << root_->path(QStringLiteral("OutBox/") + name);
   }
   root_->write(QStringLiteral("config.msg"), "");
+  if (refusedAt < 0) {
+    QDir(root_->root()).rmdir(QStringLiteral("Sent"));
+    root_->write(QStringLiteral("Sent"), "a file where the folder should be");
+  }
   SessionRig rig(blocking);
   rig.session.deliver(rig.account(peer), files);
   QVERIFY(rig.waitForEnd());
@@ -280,6 +274,16 @@ void SendTest::deliveryRun() {
       QCOMPARE(peer.dataBlocks[i], queuedMessage(i + 1));
     }
     QVERIFY(rig.progress.contains(QStringLiteral("Sending message 3 of 3")));
+    return;
+  }
+  if (refusedAt < 0) {
+    // The first went out but could not be moved: the run stops, says so,
+    // and sends nothing more.
+    QCOMPARE(rig.session.outcome(), SendSession::Outcome::Failed);
+    QCOMPARE(peer.dataBlocks.size(), 1);
+    QCOMPARE(namesIn(*root_, QStringLiteral("OutBox")).size(), 3);
+    QVERIFY(rig.session.storeProblem().contains(QStringLiteral("was sent, but it could not be moved into Sent")));
+    QCOMPARE(rig.session.failure(), rig.session.storeProblem());
     return;
   }
   // The first went out and is in Sent; the refused one and the one after it
