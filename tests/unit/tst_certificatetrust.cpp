@@ -56,8 +56,8 @@ void CertificateTrustTest::storeKeepsOneFingerprintPerServer() {
   QCOMPARE(store.fingerprintFor(QStringLiteral("[::1]:25")).value_or(QString()), QStringLiteral("CC:DD"));
   QVERIFY(!store.fingerprintFor(QStringLiteral("a:110")));
   // Only the owner may read or write it (the User bits repeat the owner's).
-  QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
-           QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  const auto userBits = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+  QCOMPARE(QFile::permissions(path) & ~userBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
   // Lines someone added by hand that are not entries are passed over.
   QFile file(path);
