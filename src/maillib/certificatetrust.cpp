@@ -49,8 +49,7 @@ CertificateFacts CertificateFacts::of(const QString& server, const QSslCertifica
   facts.issuer = distinguishedName(certificate, false);
   facts.validFrom = certificate.effectiveDate();
   facts.validUntil = certificate.expiryDate();
-  facts.fingerprint =
-      QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+  facts.fingerprint = sha256Fingerprint(certificate);
   for (const QSslError& e : errors)
     if (!facts.problems.contains(e.errorString()))
       facts.problems << e.errorString();
@@ -67,6 +66,10 @@ QString CertificateFacts::text() const {
   for (const QString& problem : problems)
     lines << QStringLiteral("Problem: %1").arg(problem);
   return lines.join(QLatin1Char('\n'));
+}
+
+QString sha256Fingerprint(const QSslCertificate& certificate) {
+  return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 }
 
 QString serverKey(const QString& host, quint16 port) {

@@ -34,6 +34,9 @@ struct CertificateFacts {
   QString text() const;
 };
 
+// SHA-256 of the certificate, upper-case hex pairs joined by ':'.
+QString sha256Fingerprint(const QSslCertificate& certificate);
+
 // "host:port", with brackets around an IPv6 address.
 QString serverKey(const QString& host, quint16 port);
 

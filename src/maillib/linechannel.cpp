@@ -4,7 +4,6 @@
 #include "maillib/mailcontrol.h"
 #include "maillib/tlsconfig.h"
 
-#include <QCryptographicHash>
 #include <QSslCipher>
 #include <QSslSocket>
 #include <cctype>
@@ -209,8 +208,7 @@ void LineChannel::onSslErrors(const QList<QSslError>& errors) {
   armTimer();
   if (verdict.trusted) {
     log(QStringLiteral("certificate trusted by the user (SHA-256 %1)")
-            .arg(QString::fromLatin1(
-                socket_->peerCertificate().digest(QCryptographicHash::Sha256).toHex(':').toUpper())));
+            .arg(sha256Fingerprint(socket_->peerCertificate())));
     socket_->ignoreSslErrors(errors);
     return;
   }

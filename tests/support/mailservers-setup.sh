@@ -7,7 +7,9 @@
 # USER is "name@domain"; its maildir is DIR/mail/domain/name/.
 # Afterwards:  dovecot -F -c DIR/dovecot/dovecot.conf
 #              postfix -c DIR/postfix start-fg        (root only)
-# DIR/tls/ca.pem is the authority that signed the servers' certificate.
+# DIR/tls/ca.pem is the authority that signed the servers' certificate; with
+# TOVEL_SELF_SIGNED=1 the certificate signs itself (ca.pem is then that
+# certificate). A missing DIR/tls/server.pem is made anew on every run.
 set -euo pipefail
 dir=$1 pop3=$2 pop3s=$3 smtp=$4 submission=$5 smtps=$6 user=$7 password=$8
 domain=${user#*@}
@@ -27,6 +29,14 @@ fi
 # --- certificates: an authority and a server certificate for 127.0.0.1
 tls=$dir/tls
 mkdir -p "$tls"
+san='subjectAltName=DNS:localhost,IP:127.0.0.1'
+if [[ ! -f $tls/server.pem && ${TOVEL_SELF_SIGNED:-} == 1 ]]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
+    -keyout "$tls/server.key" -out "$tls/server.pem" -addext "$san" 2>/dev/null
+  cp "$tls/server.pem" "$tls/ca.pem"
+  chmod 0644 "$tls"/*.pem
+  chmod 0600 "$tls"/*.key
+fi
 if [[ ! -f $tls/server.pem ]]; then
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Test Mail Authority" \
     -keyout "$tls/ca.key" -out "$tls/ca.pem" \

@@ -83,7 +83,15 @@ bool MailServers::start(QString* why) {
       ports_[i] = holders[i].serverPort();
     }
   }
+  return launch(why);
+}
+
+bool MailServers::launch(QString* why) {
   QProcess setup;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  if (self_signed_)
+    env.insert(QStringLiteral("TOVEL_SELF_SIGNED"), QStringLiteral("1"));
+  setup.setProcessEnvironment(env);
   setup.setProcessChannelMode(QProcess::MergedChannels);
   setup.start(QStringLiteral("bash"),
               {setupScript(), folder(), QString::number(ports_[0]), QString::number(ports_[1]),
@@ -122,6 +130,13 @@ bool MailServers::start(QString* why) {
     }
   }
   return true;
+}
+
+bool MailServers::renewCertificate(QString* why) {
+  stop();
+  for (const char* name : {"server.pem", "server.key", "server.csr"})
+    QFile::remove(folder() + QStringLiteral("/tls/") + QLatin1String(name));
+  return launch(why);
 }
 
 void MailServers::stop() {

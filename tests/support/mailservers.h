@@ -4,7 +4,8 @@
 // SMTPS), started on free ports of 127.0.0.1 with their configuration in a
 // temporary folder and stopped when the object dies. Postfix delivers the
 // test domain into the maildir that Dovecot serves. The certificate is signed
-// by an authority made for the run; caFile() names it.
+// by an authority made for the run; caFile() names it. With setSelfSigned it
+// is signed by nobody but itself, as a small office server's often is.
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
@@ -17,8 +18,13 @@ class MailServers {
   explicit MailServers(bool withPostfix = true);
   ~MailServers();
 
+  // Before start(): a self-signed server certificate.
+  void setSelfSigned(bool on) { self_signed_ = on; }
   // Starts the servers; on failure `why` says what went wrong.
   bool start(QString* why);
+  // Gives the servers a new certificate and key, restarting them on the
+  // same ports.
+  bool renewCertificate(QString* why);
   void stop();
 
   static QString user() { return QStringLiteral("demo@example.test"); }
@@ -45,8 +51,10 @@ class MailServers {
  private:
   QString maildir() const;
   bool waitForPort(quint16 port, int ms) const;
+  bool launch(QString* why);  // configuration, then the server processes
 
   bool with_postfix_;
+  bool self_signed_ = false;
   std::unique_ptr<QTemporaryDir> dir_;  // made by start()
   quint16 ports_[5] = {};
   std::unique_ptr<QProcess> dovecot_;
