@@ -91,15 +91,22 @@ void GetMailInterruptedTest::killedSessionsStoreEachMessageOnce() {
   deliverAll();
   QTemporaryDir root;
   const quint32 seed = QRandomGenerator::global()->generate();
-  qInfo("kill delays from seed %u", seed);
+  qInfo("kill points from seed %u", seed);
   QRandomGenerator random(seed);
   for (int round = 0; round < 5; ++round) {
+    // Killed once a few more messages are in, at a random moment of the
+    // next one: while it is read, noted, stored or deleted.
+    const qsizetype target = inbox(root.path()).size() + random.bounded(1, 8);
     QProcess* child = startChild(root.path(), hostDelete);
     QVERIFY(child->waitForStarted());
-    QTest::qWait(random.bounded(50, 700));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return child->state() != QProcess::Running || inbox(root.path()).size() >= target; }, 20000));
+    QTest::qWait(random.bounded(0, 15));
     child->kill();
     child->waitForFinished();
     delete child;
+    qInfo("killed, %d messages in the in-box, %d on the server", int(inbox(root.path()).size()),
+          servers_.messageCount());
   }
   // Two whole sessions after the killed ones: the second finds nothing new.
   for (int run = 0; run < 2; ++run) {
