@@ -98,6 +98,13 @@ class MailControl : public QObject {
   void setMessageNumber(const QString& number) { message_number_ = number; }
   // Size of server message n (from LIST), 0 when unknown.
   long MessageSize(int n) const;
+  // The server's unique id of message n (UIDL), empty when the server gives
+  // none (then no message of this session has one).
+  QString MessageUidl(int n) const;
+  // The messages that will be retrieved next, in order. A server that takes
+  // pipelined commands is asked for them ahead; without a plan the messages
+  // after each retrieved one are expected.
+  void setRetrievalPlan(const QList<int>& numbers);
 
   // --- header fields of the current message (the enclosed message after
   // entering a message/rfc822 part)

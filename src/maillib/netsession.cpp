@@ -100,6 +100,8 @@ NetSession::NetSession(MailControl* control)
   auto onFailure = [this](const NetError& e) {
     if (!channel_.isOpen())
       connected_ = -1;
+    if (!current_ && connected_ == -1)
+      lost_ = e;
     complete(e);
   };
   pop3_.setFailureHandler(onFailure);
@@ -238,6 +240,8 @@ bool NetSession::messageIndex(const Op& op, int* n) {
 
 void NetSession::execute(Op& op) {
   channel_.setTimeout(defaultTimeout());
+  if (op.kind == Kind::Connect || op.kind == Kind::Disconnect)
+    lost_.reset();
   switch (op.kind) {
     case Kind::Connect: {
       if (channel_.isOpen() || connected_ != -1) {
@@ -291,8 +295,8 @@ void NetSession::execute(Op& op) {
     case Kind::Retrieve:
     case Kind::Delete: {
       if (connected_ != 1 || !pop3_.loggedIn())
-        return complete(NetError{MailControl::ErrState,
-                                 QStringLiteral("Not connected to a POP3 server."), {}});
+        return complete(lost_.value_or(NetError{MailControl::ErrState,
+                                                QStringLiteral("Not connected to a POP3 server."), {}}));
       int n = 0;
       if (!messageIndex(op, &n))
         return;
@@ -300,6 +304,8 @@ void NetSession::execute(Op& op) {
         return pop3_.remove(n, [this] { complete(std::nullopt); });
       retrieve_total_ = pop3_.messageSize(n);
       pop3_.retrieve(n, [this](QByteArray& data) {
+        // A message read ahead brought no progress of its own.
+        Q_EMIT control_->Progress(data.size(), data.size());
         if (!control_->loadMessageBytes(data))
           return complete(NetError{MailControl::ErrParse,
                                    QStringLiteral("The message from the server could not be read."),

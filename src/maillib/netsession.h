@@ -44,6 +44,8 @@ class NetSession : public QObject {
 
   int messageCount() const { return pop3_.messageCount(); }
   long messageSize(int n) const { return long(pop3_.messageSize(n)); }
+  QString uidl(int n) const { return pop3_.uidl(n); }
+  void setRetrievalPlan(const QList<int>& numbers) { pop3_.setRetrievalPlan(numbers); }
 
   // How long a silent server is given, in milliseconds: TOVELMAIL_TIMEOUT_MS
   // when set, else 60 seconds; tests may change it.
@@ -76,6 +78,9 @@ class NetSession : public QObject {
   std::deque<Op> queue_;
   std::optional<Op> current_;
   qint64 retrieve_total_ = 0;
+  // How the connection was lost while no operation was under way (reading
+  // ahead): told to the next operation instead of "not connected".
+  std::optional<NetError> lost_;
 };
 
 }  // namespace maillib

@@ -6,7 +6,10 @@ namespace maillib {
 
 Pop3Client::Pop3Client(LineChannel* channel, QObject* parent) : ProtocolClient(channel, parent) {}
 
-void Pop3Client::sessionLost() { logged_in_ = false; }
+void Pop3Client::sessionLost() {
+  logged_in_ = false;
+  dropPipeline();
+}
 
 qint64 Pop3Client::messageSize(int n) const {
   return n >= 1 && n <= sizes_.size() ? sizes_[n - 1] : 0;
@@ -21,6 +24,10 @@ void Pop3Client::login(const QString& host, quint16 port, bool implicitTls, cons
   logged_in_ = false;
   count_ = 0;
   sizes_.clear();
+  uidls_.clear();
+  pipelining_ = false;
+  // What an abandoned session left under way.
+  dropPipeline();
   disconnect(ch_, &LineChannel::opened, this, nullptr);
   disconnect(ch_, &LineChannel::secured, this, nullptr);
   connect(ch_, &LineChannel::opened, this, [this] {
@@ -104,36 +111,10 @@ void Pop3Client::readStat() {
             sizes_[n - 1] = f[1].toLongLong();
         }
       }
-      logged_in_ = true;
-      DoneFn done = std::move(login_done_);
-      if (done)
-        done();
+      readCapabilities();
     });
   });
 }
 
-void Pop3Client::retrieve(int n, std::function<void(QByteArray&)> done) {
-  ch_->sendLine("RETR " + QByteArray::number(n));
-  ch_->expect(ReplyKind::Pop3Multi, [this, n, done = std::move(done)](Reply& r) {
-    if (!r.ok)
-      return fail(MailControl::ErrServer,
-                  QStringLiteral("The POP3 server %1 did not give message %2.").arg(host_).arg(n),
-                  &r, true);
-    done(r.data);
-  });
-}
-
-void Pop3Client::remove(int n, DoneFn done) {
-  ch_->sendLine("DELE " + QByteArray::number(n));
-  ch_->expect(ReplyKind::Pop3Status, [this, n, done = std::move(done)](Reply& r) {
-    if (!r.ok)
-      return fail(MailControl::ErrServer,
-                  QStringLiteral("The POP3 server %1 did not delete message %2.").arg(host_).arg(n),
-                  &r, true);
-    done();
-  });
-}
-
-void Pop3Client::quit(DoneFn done) { sayGoodbye(ReplyKind::Pop3Status, std::move(done)); }
 
 }  // namespace maillib

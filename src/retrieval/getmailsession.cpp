@@ -3,9 +3,11 @@
 #include "maillib/mailcontrol.h"
 #include "platform/prompter.h"
 #include "retrieval/errortext.h"
+#include "retrieval/uidlrecord.h"
 #include "settings/settingsstore.h"
 #include "store/mailstore.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 using platform::msgBox;
@@ -20,13 +22,19 @@ GetMailSession::GetMailSession(MailControl* control, Window window, QObject* par
   connect(timer_, &QTimer::timeout, this, &GetMailSession::tick);
 }
 
+GetMailSession::~GetMailSession() = default;
+
 QString GetMailSession::progressText(qint64 done, qint64 total) {
   if (total == 0)
     return QStringLiteral("0");
   return QString::number(done * 100 / total) + QLatin1Char('%');
 }
 
-void GetMailSession::start() {
+void GetMailSession::start() { begin(false); }
+
+void GetMailSession::startFetchingAll() { begin(true); }
+
+void GetMailSession::begin(bool everything) {
   control_->setProtocol(1);
   if (state_ != State::Idle) {
     // The toolbar button reaches here even while GetMail is disabled: drop
@@ -41,6 +49,7 @@ void GetMailSession::start() {
     return;
   }
   state_ = State::Connecting;
+  fetch_all_ = everything;
   control_->setHost(settings().pop_host);
   control_->setUserName(settings().pop_user);
   control_->setPassword(settings().pop_password);
@@ -79,11 +88,41 @@ void GetMailSession::connected() {
   if (control_->MessageCount() != 0) {
     window_.setGetMailEnabled(false);
     current_msg_ = 0;
+    stored_ = 0;
+    openRecord();
     schedule(Step::GetNext);
     return;
   }
   msgBox(QStringLiteral("No mail waiting"));
   disconnect(State::Disconnecting);
+}
+
+void GetMailSession::openRecord() {
+  record_.reset();
+  const int count = control_->MessageCount();
+  if (control_->MessageUidl(1).isEmpty())
+    return;
+  auto record = std::make_unique<UidlRecord>(mailStore().mail_root, settings().pop_host, settings().pop_user);
+  // An unreadable record is not trusted: fetching a message twice is
+  // better than deleting one never stored.
+  if (!record->load())
+    return;
+  if (fetch_all_)
+    record->clear();
+  QStringList onServer;
+  QList<int> plan;
+  for (int n = 1; n <= count; ++n) {
+    onServer << control_->MessageUidl(n);
+    if (!record->isStored(onServer.last()))
+      plan << n;
+  }
+  record->keepOnly(onServer);
+  record_ = std::move(record);
+  control_->setRetrievalPlan(plan);
+}
+
+bool GetMailSession::alreadyStored(int n) const {
+  return record_ && record_->isStored(control_->MessageUidl(n));
 }
 
 void GetMailSession::messageReceived() {
@@ -95,6 +134,13 @@ void GetMailSession::messageReceived() {
 bool GetMailSession::storeMessage(QString* path) {
   MailStore& store = mailStore();
   *path = store.messagePath(QStringLiteral("Inbox"), store.next_msg_name(QStringLiteral("Inbox")));
+  QString why;
+  if (record_ && !record_->noteStoring(control_->MessageUidl(current_msg_),
+                                       QDir(store.mail_root).relativeFilePath(*path), &why)) {
+    msgBox(QStringLiteral("%1 The message was not stored and stays on the server. %2").arg(why, storedSoFar()));
+    endAfterFailure();
+    return false;
+  }
   control_->setTransferFlags(32);
   control_->setMessageFile(*path);
   control_->setActionCode(15);
@@ -106,7 +152,8 @@ bool GetMailSession::storeMessage(QString* path) {
     return false;
   }
   if (!QFileInfo::exists(*path)) {
-    msgBox(QStringLiteral("The message could not be stored in %1; it stays on the server.").arg(*path));
+    msgBox(QStringLiteral("The message could not be stored in %1; it stays on the server. %2")
+               .arg(*path, storedSoFar()));
     endAfterFailure();
     return false;
   }
@@ -114,6 +161,7 @@ bool GetMailSession::storeMessage(QString* path) {
 }
 
 void GetMailSession::messageStored(const QString&) {
+  ++stored_;
   schedule(window_.hostDelete() ? Step::DeleteOnServer : nextMessageOrDisconnect());
 }
 
@@ -141,13 +189,7 @@ void GetMailSession::tick() {
   timer_->stop();
   bool started = true;
   switch (step_) {
-    case Step::GetNext:
-      state_ = State::Getting;
-      ++current_msg_;
-      control_->setMessageNumber(QString::number(current_msg_));
-      control_->setTransferFlags(4);
-      control_->setActionCode(13);
-      break;
+    case Step::GetNext: startNextMessage(); break;
     case Step::DeleteOnServer:
       // MessageNumber still names the message just stored.
       state_ = State::Deleting;
@@ -164,9 +206,49 @@ void GetMailSession::tick() {
   timer_busy_ = false;
 }
 
+void GetMailSession::startNextMessage() {
+  // A message stored by an earlier session is never fetched again; with
+  // host-delete on, its delete is what is still owed.
+  ++current_msg_;
+  while (current_msg_ <= control_->MessageCount() && alreadyStored(current_msg_) && !window_.hostDelete())
+    ++current_msg_;
+  if (current_msg_ > control_->MessageCount()) {
+    state_ = State::Disconnecting;
+    control_->setActionCode(8);
+    return;
+  }
+  control_->setMessageNumber(QString::number(current_msg_));
+  if (alreadyStored(current_msg_)) {
+    state_ = State::Deleting;
+    control_->setActionCode(10);
+    return;
+  }
+  state_ = State::Getting;
+  control_->setTransferFlags(4);
+  control_->setActionCode(13);
+}
+
+QString GetMailSession::storedSoFar() const {
+  QString text = QStringLiteral("Nothing was lost: %1 of the %2 messages on the server %3 stored in the "
+                                "Inbox before this, and the others are still on the server for the "
+                                "next GetMail.")
+                     .arg(stored_)
+                     .arg(control_->MessageCount())
+                     .arg(stored_ == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+  if (window_.hostDelete() && stored_ > 0)
+    text += record_ ? QStringLiteral(" What was stored is deleted on the server by the next GetMail, "
+                                     "without being fetched again.")
+                    : QStringLiteral(" The server may still hold what was stored, so the next GetMail "
+                                     "may fetch it again.");
+  return text;
+}
+
 void GetMailSession::failed(int code, const QString& message) {
+  const bool fetching = state_ == State::Getting || state_ == State::Deleting;
   if (code == MailControl::NoMailAvailable)
     msgBox(QStringLiteral("No new mail available"));
+  else if (fetching && current_msg_ > 0)
+    msgBox(asyncErrorText(code, message + QLatin1Char(' ') + storedSoFar()));
   else
     msgBox(asyncErrorText(code, message));
   // Whatever failed, the session ends here: nothing more is fetched or

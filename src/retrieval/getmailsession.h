@@ -9,14 +9,23 @@
 // event. With Blocking on every operation ends inside its call and the
 // session runs done() itself. Any failure ends the session with a
 // disconnect, so GetMail works again at once.
+//
+// When the server gives unique ids (UIDL), a record in the mailbox root
+// keeps the ids of what is already stored: such a message is never fetched
+// again; with host-delete on it is only deleted on the server. Each
+// message is noted, then stored, then deleted, so a session cut off at any
+// point loses nothing and leaves at most a delete for the next one.
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class MailControl;
 
 namespace retrieval {
+
+class UidlRecord;
 
 class GetMailSession : public QObject {
   Q_OBJECT
@@ -35,9 +44,13 @@ class GetMailSession : public QObject {
   };
 
   GetMailSession(MailControl* control, Window window, QObject* parent = nullptr);
+  ~GetMailSession() override;
 
   // GetMail: starts a session, or ends one still open ("Try again Please").
   void start();
+  // The same, but fetching every message on the server, stored before or
+  // not.
+  void startFetchingAll();
   // The control finished an asynchronous operation (its Done).
   void done();
   // The one-shot timer fired.
@@ -57,7 +70,12 @@ class GetMailSession : public QObject {
   QTimer* timer() const { return timer_; }
 
  private:
+  void begin(bool everything);
   void connected();
+  void openRecord();
+  bool alreadyStored(int n) const;
+  void startNextMessage();
+  QString storedSoFar() const;
   void messageReceived();
   // Store first, delete on the server second: each its own step.
   bool storeMessage(QString* path);
@@ -78,6 +96,9 @@ class GetMailSession : public QObject {
   State state_ = State::Idle;
   Step step_ = Step::None;
   int current_msg_ = 0;
+  int stored_ = 0;  // messages stored by this session
+  bool fetch_all_ = false;
+  std::unique_ptr<UidlRecord> record_;  // none when the server gives no ids
   bool timer_busy_ = false;
   // Done events still owed by disconnects of abandoned sessions; they must
   // not be taken for a step of the next session.

@@ -174,6 +174,7 @@ void MailForm::createMenus() {
   MnuDeliverMessages = item(mnuUtilities, "MnuDeliverMessages", "&Deliver Messages");
   separator(mnuUtilities, "mnuSepU1");
   mnuDelMsgSvr = item(mnuUtilities, "mnuDelMsgSvr", "Delete Mails From Server");
+  mnuGetAllMail = item(mnuUtilities, "mnuGetAllMail", "&Fetch All Mail Again");
   separator(mnuUtilities, "mnuSepU2");
   mnuBlocking = item(mnuUtilities, "mnuBlocking", "&Blocking Mode");
   mnuBlocking->setCheckable(true);
@@ -238,6 +239,7 @@ void MailForm::connectHandlers() {
   connect(mnuSaveAtt, &QAction::triggered, this, &MailForm::mnuSaveAtt_Click);
   connect(MnuDeliverMessages, &QAction::triggered, this, &MailForm::MnuDeliverMessages_Click);
   connect(mnuDelMsgSvr, &QAction::triggered, this, &MailForm::mnuDelMsgSvr_Click);
+  connect(mnuGetAllMail, &QAction::triggered, this, &MailForm::mnuGetAllMail_Click);
   connect(mnuBlocking, &QAction::triggered, this, [this] { mnuBlocking_Click(); });
   connect(mnuHostDelete, &QAction::triggered, this, [this] { mnuHostDelete_Click(); });
   for (int i = 0; i < 4; ++i)

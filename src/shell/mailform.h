@@ -83,6 +83,8 @@ class MailForm : public QMainWindow {
   QMenu* mnuUtilities = nullptr;
   QAction* MnuDeliverMessages = nullptr;
   QAction* mnuDelMsgSvr = nullptr;
+  // GetMail that fetches even what an earlier GetMail stored already.
+  QAction* mnuGetAllMail = nullptr;
   QAction* mnuBlocking = nullptr;
   QAction* mnuHostDelete = nullptr;
   QMenu* mnuClear = nullptr;
@@ -127,6 +129,7 @@ class MailForm : public QMainWindow {
   void mnuHostDelete_Click();
   void chkTrace_Click();
   void mnuDelMsgSvr_Click();
+  void mnuGetAllMail_Click();
   QPointer<testform> deleteService;
 
   // ----- reading (mailform_reading.cpp); the walk over a message's parts is

@@ -25,6 +25,11 @@ void MailForm::cmdGetMail_Click() {
   getMail->start();
 }
 
+void MailForm::mnuGetAllMail_Click() {
+  mnuDelMsgSvr->setEnabled(false);
+  getMail->startFetchingAll();
+}
+
 void MailForm::Mail1_Done() { getMail->done(); }
 
 void MailForm::Timer1_Timer() { getMail->tick(); }

@@ -1,5 +1,7 @@
 #include "store/safewrite.h"
 
+#include "store/writefailure.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -17,14 +19,14 @@ WriteResult writeFileSafely(const QString& path, const QByteArray& data, bool ov
   // fsyncs it, and renames it over the target on commit.
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly))
-    return {false, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())};
+    return {false, writeFailureText(path, data.size(), file.errorString())};
   if (file.write(data) != data.size()) {
     const QString why = file.errorString();
     file.cancelWriting();
-    return {false, QStringLiteral("Cannot write %1: %2").arg(path, why)};
+    return {false, writeFailureText(path, data.size(), why)};
   }
   if (!file.commit())
-    return {false, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())};
+    return {false, writeFailureText(path, data.size(), file.errorString())};
   return {true, {}};
 }
 

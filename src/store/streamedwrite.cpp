@@ -1,5 +1,7 @@
 #include "store/streamedwrite.h"
 
+#include "store/writefailure.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -15,14 +17,15 @@ WriteResult writeFileStreamed(const QString& path, const std::function<QString(Q
     return {false, QStringLiteral("%1 already exists.").arg(path)};
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly))
-    return {false, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())};
+    return {false, writeFailureText(path, 0, file.errorString())};
   const QString why = produce(file);
   if (!why.isEmpty()) {
     file.cancelWriting();
-    return {false, QStringLiteral("Cannot write %1: %2").arg(path, why)};
+    return {false, writeFailureText(path, file.size(), why)};
   }
+  const qint64 written = file.size();
   if (!file.commit())
-    return {false, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())};
+    return {false, writeFailureText(path, written, file.errorString())};
   return {true, {}};
 }
 

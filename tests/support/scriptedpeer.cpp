@@ -92,6 +92,8 @@ void ScriptedPeer::onReadyRead(QTcpSocket* socket) {
     const QByteArray line = buffer.left(nl);
     buffer.remove(0, nl + 2);
     commands << line;
+    if (onCommand)
+      onCommand(line);
     const QByteArray upper = line.toUpper();
     const Rule* best = nullptr;
     qsizetype bestLength = -1;

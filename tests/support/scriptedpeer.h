@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <functional>
 
 class ScriptedPeer : public QObject {
   Q_OBJECT
@@ -35,6 +36,8 @@ class ScriptedPeer : public QObject {
   QList<QByteArray> commands;
   QList<QByteArray> dataBlocks;
   int connections = 0;
+  // Called with each command line as it arrives, before it is answered.
+  std::function<void(const QByteArray&)> onCommand;
 
   // A POP3 mailbox: greeting, USER/PASS, STAT, LIST, RETR n and DELE n for
   // these messages, QUIT. Messages are sent dot-stuffed with CRLF line ends.

@@ -3,10 +3,38 @@
 // progress label, host-delete warning, blocking and trace switches.
 #include "maillib/netsession.h"
 #include "retrieval/testform.h"
+#include "retrieval/uidlrecord.h"
 #include "support/getmailfixture.h"
 #include "support/scriptedpeer.h"
 
+#include <QDateTime>
 #include <QTest>
+
+namespace {
+
+// The peer gives each message the unique id "uid-n" and, when asked,
+// takes pipelined commands.
+void offerUidls(ScriptedPeer& peer, int count, bool pipelining) {
+  peer.on("CAPA", QByteArray("+OK\r\nUSER\r\nUIDL\r\n") + (pipelining ? "PIPELINING\r\n" : "") + ".\r\n");
+  QByteArray list = "+OK\r\n";
+  for (int n = 1; n <= count; ++n)
+    list += QByteArray::number(n) + " uid-" + QByteArray::number(n) + "\r\n";
+  peer.on("UIDL", list + ".\r\n");
+}
+
+QList<QByteArray> messages(int count) {
+  QList<QByteArray> out;
+  for (int n = 1; n <= count; ++n)
+    out << "Subject: " + QByteArray::number(n) + "\r\n\r\n" + QByteArray(2000 * n, 'a' + n) + "\r\n";
+  return out;
+}
+
+void serve(ScriptedPeer& peer, const QList<QByteArray>& mail, bool pipelining) {
+  peer.servePop3(mail);
+  offerUidls(peer, mail.size(), pipelining);
+}
+
+}  // namespace
 
 class GetMailTest : public QObject {
   Q_OBJECT
@@ -21,6 +49,13 @@ class GetMailTest : public QObject {
   void deleteWindowRecoversFromRefusals();
   void toolbarGetMailDuringSession();
   void getMailRightAfterTryAgain();
+  void uidlRecordAfterACrash_data();
+  void uidlRecordAfterACrash();
+  void pipelinedFetchStoresBeforeEachDelete_data();
+  void pipelinedFetchStoresBeforeEachDelete();
+  void cutSessionLeavesOnlyDeletes_data();
+  void cutSessionLeavesOnlyDeletes();
+  void keepOnServerFetchesOnlyNewMail();
 };
 
 void GetMailTest::cutMessageIsNeitherStoredNorDeleted_data() {
@@ -190,6 +225,131 @@ void GetMailTest::getMailRightAfterTryAgain() {
   QVERIFY(f.getMail(5000));
   QCOMPARE(f.prompter->messages, QStringList({"Try again Please"}));
   QCOMPARE(f.inboxNames(), QStringList({"00000002.msg"}));
+}
+
+void GetMailTest::uidlRecordAfterACrash_data() {
+  QTest::addColumn<int>("fileAgeSeconds");  // -1: no file written
+  QTest::addColumn<bool>("stored");
+  QTest::newRow("noted, then killed before the store") << -1 << false;
+  QTest::newRow("noted and stored, killed before the delete") << 0 << true;
+  QTest::newRow("name later taken by an older message") << 86400 << false;
+}
+
+void GetMailTest::uidlRecordAfterACrash() {
+  QFETCH(int, fileAgeSeconds);
+  QFETCH(bool, stored);
+  TestRoot root;
+  QDir().mkpath(root.path(QStringLiteral("Inbox")));
+  {
+    retrieval::UidlRecord record(root.root(), QStringLiteral("pop:110"), QStringLiteral("me"));
+    QVERIFY(record.load());
+    QVERIFY(record.noteStoring(QStringLiteral("old"), QStringLiteral("Inbox/00000001.msg")));
+    root.write(QStringLiteral("Inbox/00000001.msg"), "first");
+    QVERIFY(record.noteStoring(QStringLiteral("uid-2"), QStringLiteral("Inbox/00000002.msg")));
+  }
+  if (fileAgeSeconds >= 0) {
+    root.write(QStringLiteral("Inbox/00000002.msg"), "second");
+    QFile file(root.path(QStringLiteral("Inbox/00000002.msg")));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-fileAgeSeconds),
+                             QFileDevice::FileModificationTime));
+  }
+  // A later session reads what the killed one left.
+  retrieval::UidlRecord record(root.root(), QStringLiteral("pop:110"), QStringLiteral("me"));
+  QVERIFY(record.load());
+  QVERIFY(record.isStored(QStringLiteral("old")));
+  QCOMPARE(record.isStored(QStringLiteral("uid-2")), stored);
+  // Ids the server no longer holds are forgotten.
+  QVERIFY(record.keepOnly({QStringLiteral("uid-2")}));
+  retrieval::UidlRecord reread(root.root(), QStringLiteral("pop:110"), QStringLiteral("me"));
+  QVERIFY(reread.load());
+  QVERIFY(!reread.isStored(QStringLiteral("old")));
+}
+
+void GetMailTest::pipelinedFetchStoresBeforeEachDelete_data() { cutMessageIsNeitherStoredNorDeleted_data(); }
+
+void GetMailTest::pipelinedFetchStoresBeforeEachDelete() {
+  QFETCH(bool, blocking);
+  const QList<QByteArray> mail = messages(6);
+  ScriptedPeer peer;
+  serve(peer, mail, true);
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.setBlocking(blocking);
+  f.setHostDelete(true);
+  QStringList deletedUnstored;
+  peer.onCommand = [&](const QByteArray& line) {
+    if (line.startsWith("DELE ") &&
+        !QFile::exists(f.root->path(QStringLiteral("Inbox/") + MailStore::msgFileName(line.mid(5).toInt() + 1))))
+      deletedUnstored << QString::fromLatin1(line);
+  };
+  QVERIFY(f.getMail());
+  QCOMPARE(f.prompter->messages, QStringList());
+  QCOMPARE(deletedUnstored, QStringList());
+  QCOMPARE(f.inboxNames().size(), 6);
+  for (int n = 1; n <= 6; ++n)
+    QCOMPARE(f.inboxFile(MailStore::msgFileName(n + 1)), mail[n - 1]);
+  // The next messages were asked for before the first one was deleted.
+  QVERIFY(peer.commands.indexOf("RETR 3") < peer.commands.indexOf("DELE 1"));
+  QCOMPARE(peer.commands.last(), QByteArray("QUIT"));
+}
+
+void GetMailTest::cutSessionLeavesOnlyDeletes_data() { cutMessageIsNeitherStoredNorDeleted_data(); }
+
+void GetMailTest::cutSessionLeavesOnlyDeletes() {
+  QFETCH(bool, blocking);
+  const QList<QByteArray> mail = messages(4);
+  ScriptedPeer peer;
+  serve(peer, mail, false);
+  peer.cutRetr(3, 100);
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  f.setBlocking(blocking);
+  f.setHostDelete(true);
+  QVERIFY(f.getMail());
+  QCOMPARE(f.inboxNames().size(), 2);
+  QCOMPARE(f.prompter->messages.size(), 1);
+  const QString shown = f.prompter->messages.first();
+  QVERIFY2(shown.contains(QStringLiteral("closed the connection")), qPrintable(shown));
+  QVERIFY2(shown.contains(QStringLiteral("2 of the 4 messages")), qPrintable(shown));
+  QVERIFY2(shown.contains(QStringLiteral("deleted on the server by the next GetMail")), qPrintable(shown));
+
+  // No QUIT, so the server still holds all four: the next session only
+  // deletes the two already stored.
+  serve(peer, mail, false);
+  peer.commands.clear();
+  QVERIFY(f.getMail());
+  QCOMPARE(f.prompter->messages.size(), 1);
+  QCOMPARE(f.inboxNames().size(), 4);
+  for (int n = 1; n <= 4; ++n)
+    QCOMPARE(f.inboxFile(MailStore::msgFileName(n + 1)), mail[n - 1]);
+  for (const char* command : {"DELE 1", "DELE 2", "RETR 3", "DELE 3", "RETR 4", "DELE 4"})
+    QVERIFY2(peer.commands.contains(command), command);
+  QVERIFY(!peer.commands.contains("RETR 1"));
+  QVERIFY(!peer.commands.contains("RETR 2"));
+}
+
+void GetMailTest::keepOnServerFetchesOnlyNewMail() {
+  QList<QByteArray> mail = messages(3);
+  ScriptedPeer peer;
+  serve(peer, mail, true);
+  GetMailFixture f(peer.host(), QStringLiteral("u"), QStringLiteral("p"));
+  QVERIFY(f.getMail());
+  QVERIFY(f.getMail());
+  QCOMPARE(f.inboxNames().size(), 3);
+  mail << "Subject: new\r\n\r\nnew\r\n";
+  serve(peer, mail, true);
+  QVERIFY(f.getMail());
+  QCOMPARE(f.inboxNames().size(), 4);
+  QCOMPARE(f.inboxFile(MailStore::msgFileName(5)), mail[3]);
+  QCOMPARE(peer.commands.count("RETR 1"), 1);
+  QCOMPARE(f.prompter->messages, QStringList());
+
+  // The Utilities menu fetches everything once more.
+  f.form->mnuGetAllMail->trigger();
+  QVERIFY(QTest::qWaitFor([&] { return !f.form->getMail->isActive() && f.form->cmdGetMail->isEnabled(); }, 5000));
+  QCOMPARE(f.inboxNames().size(), 8);
+  QCOMPARE(f.inboxFile(MailStore::msgFileName(6)), mail[0]);
+  QVERIFY(f.getMail());
+  QCOMPARE(f.inboxNames().size(), 8);
 }
 
 QTEST_MAIN(GetMailTest)

@@ -1,0 +1,165 @@
+// GetMail against a real Dovecot when it does not run to its end: the
+// fetching process killed at random moments, and a mailbox on a full disk.
+// Whatever happens, every message ends up in the in-box exactly once or is
+// still on the server.
+#include "support/mailservers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int kMessages = 40;
+
+QByteArray sample(int i) {
+  return "From: Sender <s" + QByteArray::number(i) + "@example.org>\nTo: demo@example.test\nSubject: " +
+         "message " + QByteArray::number(i) + "\nMessage-ID: <m" + QByteArray::number(i) +
+         "@example.org>\n\n.dotted\n" + QByteArray(1000 + (i * 7919) % 30000, 'a' + i % 26) + "\n";
+}
+
+QByteArray crlf(QByteArray lf) { return lf.replace("\n", "\r\n"); }
+
+// Every message file of the in-box below root, by content.
+QList<QByteArray> inbox(const QString& root) {
+  QList<QByteArray> out;
+  const QDir dir(root + QStringLiteral("/Inbox"));
+  for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::ReadOnly))
+      out << f.readAll();
+  }
+  return out;
+}
+
+}  // namespace
+
+class GetMailInterruptedTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void initTestCase();
+  void init() { servers_.clearMailbox(); }
+  void killedSessionsStoreEachMessageOnce_data();
+  void killedSessionsStoreEachMessageOnce();
+  void fullDiskLosesNothing();
+
+ private:
+  // Starts a GetMail in a child process on root; the child's messages.
+  QProcess* startChild(const QString& root, bool hostDelete);
+  QString finishChild(QProcess* child);
+  void deliverAll() const {
+    for (int i = 1; i <= kMessages; ++i)
+      servers_.deliver(sample(i));
+  }
+  MailServers servers_{false};
+};
+
+void GetMailInterruptedTest::initTestCase() {
+  START_MAIL_SERVERS(servers_);
+  qputenv("TOVELMAIL_CA_FILE", servers_.caFile().toLocal8Bit());
+  qputenv("TOVELMAIL_TIMEOUT_MS", "20000");
+}
+
+QProcess* GetMailInterruptedTest::startChild(const QString& root, bool hostDelete) {
+  auto* child = new QProcess(this);
+  child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  child->start(QStringLiteral(TOVEL_BIN_DIR "/fetchchild"),
+               {root, servers_.pop3Host(), MailServers::user(), MailServers::password(),
+                hostDelete ? QStringLiteral("delete") : QStringLiteral("keep")});
+  return child;
+}
+
+QString GetMailInterruptedTest::finishChild(QProcess* child) {
+  const bool ended = child->waitForFinished(60000);
+  const QString shown = QString::fromUtf8(child->readAllStandardOutput()).trimmed();
+  const bool ok = ended && child->exitStatus() == QProcess::NormalExit && child->exitCode() == 0;
+  delete child;
+  return ok ? shown : QStringLiteral("child failed: ") + shown;
+}
+
+void GetMailInterruptedTest::killedSessionsStoreEachMessageOnce_data() {
+  QTest::addColumn<bool>("hostDelete");
+  QTest::newRow("host delete") << true;
+  QTest::newRow("keep on server") << false;
+}
+
+void GetMailInterruptedTest::killedSessionsStoreEachMessageOnce() {
+  QFETCH(bool, hostDelete);
+  deliverAll();
+  QTemporaryDir root;
+  const quint32 seed = QRandomGenerator::global()->generate();
+  qInfo("kill points from seed %u", seed);
+  QRandomGenerator random(seed);
+  for (int round = 0; round < 5; ++round) {
+    // Killed once a few more messages are in, at a random moment of the
+    // next one: while it is read, noted, stored or deleted.
+    const qsizetype target = inbox(root.path()).size() + random.bounded(1, 8);
+    QProcess* child = startChild(root.path(), hostDelete);
+    QVERIFY(child->waitForStarted());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return child->state() != QProcess::Running || inbox(root.path()).size() >= target; }, 20000));
+    QTest::qWait(random.bounded(0, 15));
+    child->kill();
+    child->waitForFinished();
+    delete child;
+    qInfo("killed, %d messages in the in-box, %d on the server", int(inbox(root.path()).size()),
+          servers_.messageCount());
+  }
+  // Two whole sessions after the killed ones: the second finds nothing new.
+  for (int run = 0; run < 2; ++run) {
+    const QString shown = finishChild(startChild(root.path(), hostDelete));
+    QVERIFY2(shown.isEmpty() || shown == QLatin1String("No mail waiting"), qPrintable(shown));
+  }
+
+  QList<QByteArray> stored = inbox(root.path());
+  QList<QByteArray> expected;
+  for (int i = 1; i <= kMessages; ++i)
+    expected << crlf(sample(i));
+  std::sort(stored.begin(), stored.end());
+  std::sort(expected.begin(), expected.end());
+  QCOMPARE(stored.size(), kMessages);
+  QVERIFY(stored == expected);
+  QCOMPARE(servers_.messageCount(), hostDelete ? 0 : kMessages);
+}
+
+void GetMailInterruptedTest::fullDiskLosesNothing() {
+  QTemporaryDir mountPoint;
+  const QString root = mountPoint.path();
+  const int mounted = QProcess::execute(QStringLiteral("mount"),
+                                        {"-t", "tmpfs", "-o", "size=256k", "tmpfs", root});
+  if (mounted != 0) {
+    if (qEnvironmentVariable("CI") == QLatin1String("true"))
+      QFAIL("cannot mount a small tmpfs (needs root)");
+    QSKIP("cannot mount a small tmpfs (needs root)");
+  }
+  struct Unmount {
+    QString path;
+    ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
+  } unmount{root};
+
+  deliverAll();
+  const QString shown = finishChild(startChild(root, true));
+  QVERIFY2(shown.contains(QStringLiteral("is full")), qPrintable(shown));
+  QVERIFY2(shown.contains(QStringLiteral("needs")), qPrintable(shown));
+  QVERIFY2(shown.contains(QStringLiteral("Nothing was lost")), qPrintable(shown));
+
+  // Each message is either whole in the in-box or still on the server.
+  const QList<QByteArray> stored = inbox(root);
+  QVERIFY(!stored.isEmpty());
+  QList<QByteArray> all = stored;
+  for (const QByteArray& left : servers_.messages())
+    all << crlf(left);
+  QList<QByteArray> expected;
+  for (int i = 1; i <= kMessages; ++i)
+    expected << crlf(sample(i));
+  std::sort(all.begin(), all.end());
+  std::sort(expected.begin(), expected.end());
+  QCOMPARE(all.size(), kMessages);
+  QVERIFY(all == expected);
+}
+
+QTEST_MAIN(GetMailInterruptedTest)
+#include "tst_getmail_interrupted.moc"
