@@ -290,8 +290,16 @@ QString MailControl::storedBodyText() const {
   const Entity* fields = bodyFields(*engine_);
   const QByteArray charset = fields ? mt::parameter(mt::unfold(fields->params()), "charset") : QByteArray();
   const int count = s->lineCount();
+  QByteArray lines;
+  lines.reserve(qsizetype(s->body.size()) + 2);
+  for (int i = 0; i < count; ++i) {
+    lines += s->line(i);
+    lines += "\r\n";
+  }
+  // One conversion for all the lines, where that reads them alike.
+  if (mt::readsAlikeLineByLine(lines, charset)) return mt::bytesToText(lines, charset);
   QString out;
-  out.reserve(qsizetype(s->body.size()) + 2);
+  out.reserve(lines.size());
   for (int i = 0; i < count; ++i) {
     out += mt::bytesToText(s->line(i), charset);
     out += QLatin1String("\r\n");

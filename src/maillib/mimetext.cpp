@@ -183,6 +183,12 @@ QString rawToText(const QByteArray& bytes) {
   return isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
+bool readsAlikeLineByLine(const QByteArray& bytes, const QByteArray& charsetIn) {
+  const QByteArray cs = lowerTrim(charsetIn);
+  if (isLatin1Charset(cs) || isAscii(bytes)) return true;
+  return (cs == "utf-8" || cs == "utf8") && isUtf8(bytes);
+}
+
 QString bytesToText(const QByteArray& bytes, const QByteArray& charsetIn) {
   const QByteArray cs = lowerTrim(charsetIn);
   if (isLatin1Charset(cs) || isAscii(bytes)) return QString::fromLatin1(bytes);

@@ -36,6 +36,8 @@ class ReadingTest : public QObject {
   void everyViewLineMapsToItsPart_data();
   void everyViewLineMapsToItsPart();
   void attachmentsCarryPathsFromTheLoadedMessage();
+  void viewLineEnds_data();
+  void viewLineEnds();
   void longTextsAreCutWithANotice_data();
   void longTextsAreCutWithANotice();
 };
@@ -281,6 +283,23 @@ void ReadingTest::attachmentsCarryPathsFromTheLoadedMessage() {
   QCOMPARE(inner.blocks[1].text, QStringLiteral("inner text\n"));
   control.leavePart();
   QCOMPARE(control.PartCount(), 3);
+}
+
+void ReadingTest::viewLineEnds_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("view");
+  QTest::newRow("plain") << QStringLiteral("a\nb\n") << QStringLiteral("a\nb\n");
+  QTest::newRow("CR LF, lone CR, CR at the end") << QStringLiteral("a\r\nb\rc\r\r\nd\r")
+                                                 << QStringLiteral("a\nb\nc\n\nd\n");
+  QTest::newRow("paragraph and frame marks")
+      << (QStringLiteral("a") + QChar(0x2029) + QChar(0xFDD0) + QStringLiteral("b") + QChar(0xFDD1))
+      << (QStringLiteral("a\n") + QChar(0xFFFD) + QStringLiteral("b") + QChar(0xFFFD));
+}
+
+void ReadingTest::viewLineEnds() {
+  QFETCH(QString, text);
+  QFETCH(QString, view);
+  QCOMPARE(viewLineBreaks(text), view);
 }
 
 void ReadingTest::longTextsAreCutWithANotice_data() {
