@@ -152,6 +152,9 @@ class MailControl : public QObject {
   // --- body lines of the current entity
   int LineCount() const;
   QString BodyText(int index) const;
+  // Every stored line as BodyText gives it, each followed by CR LF: the
+  // charset is looked up once, not once a line.
+  QString storedBodyText() const;
   // Index 0 with a whole text replaces the body with that text.
   void setBodyText(int index, const QString& text);
 

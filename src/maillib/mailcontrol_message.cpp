@@ -296,6 +296,29 @@ QString MailControl::BodyText(int index) const {
   return mt::bytesToText(s->line(index), charset);
 }
 
+QString MailControl::storedBodyText() const {
+  const Entity* s = engine_->structure();
+  if (!s || s->isMultipart()) return {};
+  const Entity* fields = bodyFields(*engine_);
+  const QByteArray charset = fields ? mt::parameter(mt::unfold(fields->params()), "charset") : QByteArray();
+  const int count = s->lineCount();
+  QByteArray lines;
+  lines.reserve(qsizetype(s->body.size()) + 2);
+  for (int i = 0; i < count; ++i) {
+    lines += s->line(i);
+    lines += "\r\n";
+  }
+  // One conversion for all the lines, where that reads them alike.
+  if (mt::readsAlikeLineByLine(lines, charset)) return mt::bytesToText(lines, charset);
+  QString out;
+  out.reserve(lines.size());
+  for (int i = 0; i < count; ++i) {
+    out += mt::bytesToText(s->line(i), charset);
+    out += QLatin1String("\r\n");
+  }
+  return out;
+}
+
 void MailControl::setBodyText(int index, const QString& text) {
   Entity* s = engine_->structure();
   if (!s) {

@@ -36,21 +36,52 @@ int hexValue(char c) {
   return -1;
 }
 
+// The next position of one byte at or after a position, found with memchr
+// and remembered: asked with positions that never go back, a whole header
+// costs one scan, however many encoded words fail to close.
+class NextByte {
+ public:
+  NextByte(const QByteArray& s, char c) : s_(s), c_(c) {}
+  qsizetype at(qsizetype from) {
+    if (from >= s_.size()) return s_.size();
+    if (found_ < from) {
+      const void* hit = std::memchr(s_.constData() + from, c_, size_t(s_.size() - from));
+      found_ = hit ? static_cast<const char*>(hit) - s_.constData() : s_.size();
+    }
+    return found_;
+  }
+
+ private:
+  const QByteArray& s_;
+  char c_;
+  qsizetype found_ = -1;
+};
+
+// Where encoded words are looked for in one header value.
+struct WordScan {
+  explicit WordScan(const QByteArray& s)
+      : s(s), charsetEnd(s, '?'), textEnd(s, '?'), space(s, ' '), tab(s, '\t') {}
+  const QByteArray& s;
+  NextByte charsetEnd, textEnd, space, tab;
+};
+
 // One encoded word "=?cs?X?text?=" starting at pos; on success the decoded
-// characters and the index just after the word.
-bool decodeWord(const QByteArray& s, qsizetype pos, QString* out, qsizetype* end) {
+// characters and the index just after the word. The text of a word holds
+// no '?' and no blank (RFC 2047), so its end is the first '?' after it.
+bool decodeWord(WordScan& scan, qsizetype pos, QString* out, qsizetype* end) {
+  const QByteArray& s = scan.s;
   if (pos + 1 >= s.size() || s[pos] != '=' || s[pos + 1] != '?') return false;
-  const qsizetype q1 = s.indexOf('?', pos + 2);
-  if (q1 < 0 || q1 + 2 >= s.size() || s[q1 + 2] != '?') return false;
+  const qsizetype q1 = scan.charsetEnd.at(pos + 2);
+  if (q1 + 2 >= s.size() || s[q1 + 2] != '?') return false;
   const char enc = s[q1 + 1];
-  const qsizetype q3 = s.indexOf("?=", q1 + 3);
-  if (q3 < 0) return false;
+  const qsizetype q3 = scan.textEnd.at(q1 + 3);
+  if (q3 + 1 >= s.size() || s[q3 + 1] != '=') return false;
+  if (std::min(scan.space.at(q1 + 3), scan.tab.at(q1 + 3)) < q3) return false;
   QByteArray charset = s.mid(pos + 2, q1 - pos - 2);
   if (charset.isEmpty() || charset.contains(' ')) return false;
   const qsizetype star = charset.indexOf('*');  // RFC 2231 language suffix
   if (star >= 0) charset.truncate(star);
   const QByteArray text = s.mid(q1 + 3, q3 - q1 - 3);
-  if (text.contains(' ') || text.contains('\t')) return false;
   QByteArray bytes;
   if (enc == 'B' || enc == 'b') {
     auto r = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
@@ -152,6 +183,12 @@ QString rawToText(const QByteArray& bytes) {
   return isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
+bool readsAlikeLineByLine(const QByteArray& bytes, const QByteArray& charsetIn) {
+  const QByteArray cs = lowerTrim(charsetIn);
+  if (isLatin1Charset(cs) || isAscii(bytes)) return true;
+  return (cs == "utf-8" || cs == "utf8") && isUtf8(bytes);
+}
+
 QString bytesToText(const QByteArray& bytes, const QByteArray& charsetIn) {
   const QByteArray cs = lowerTrim(charsetIn);
   if (isLatin1Charset(cs) || isAscii(bytes)) return QString::fromLatin1(bytes);
@@ -185,11 +222,12 @@ QString decodeHeader(const QByteArray& raw) {
   QString out;
   QByteArray pending;  // undecoded bytes since the last word
   bool lastWasWord = false;
+  WordScan scan(s);
   qsizetype i = 0;
   while (i < s.size()) {
     QString word;
     qsizetype end = 0;
-    if (s[i] == '=' && decodeWord(s, i, &word, &end)) {
+    if (s[i] == '=' && decodeWord(scan, i, &word, &end)) {
       // Whitespace between two encoded words is not part of the text.
       bool onlySpace = true;
       for (char c : pending)

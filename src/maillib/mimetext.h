@@ -19,6 +19,10 @@ bool isAscii(const QByteArray& bytes);
 
 // Bytes of a body or decoded word in the given charset, as characters.
 QString bytesToText(const QByteArray& bytes, const QByteArray& charset);
+// True when bytesToText of the bytes as a whole gives the same characters
+// as of each line on its own: byte-for-byte charsets, plain ASCII, valid
+// UTF-8.
+bool readsAlikeLineByLine(const QByteArray& bytes, const QByteArray& charset);
 // Raw 8-bit text without a charset label: UTF-8 when valid, else Latin-1.
 QString rawToText(const QByteArray& bytes);
 

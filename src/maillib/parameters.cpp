@@ -1,5 +1,6 @@
 #include "maillib/parameters.h"
 
+#include <QHash>
 #include <QMap>
 
 #include "maillib/mimetext.h"
@@ -179,6 +180,7 @@ QStringList splitParameterItems(const QString& text) {
 
 QList<MimeParameter> parseParameters(const QString& text) {
   QList<Gathered> all;
+  QHash<QString, qsizetype> indexOf;
   for (const QString& item : splitParameterItems(text)) {
     const qsizetype eq = item.indexOf(QLatin1Char('='));
     if (eq < 0)
@@ -191,12 +193,14 @@ QList<MimeParameter> parseParameters(const QString& text) {
     const QString base = star < 0 ? key : key.left(star);
     if (base.isEmpty())
       continue;
-    qsizetype at = 0;
-    while (at < all.size() && all[at].name.compare(base, Qt::CaseInsensitive) != 0)
-      ++at;
-    if (at == all.size())
+    // A hash, so a field of thousands of different names stays quick.
+    const QString lower = base.toLower();
+    auto slot = indexOf.constFind(lower);
+    if (slot == indexOf.constEnd()) {
+      slot = indexOf.insert(lower, all.size());
       all.append(Gathered{base, {}, false, {}, false, {}});
-    gather(all[at], key.toLower(), value);
+    }
+    gather(all[*slot], key.toLower(), value);
   }
   QList<MimeParameter> out;
   for (const Gathered& g : all)

@@ -150,12 +150,9 @@ QString MessageRenderer::part_text() {
       result_.problems.append(why);
     return text;
   }
-  QStringList lines;
-  const int count = control_.LineCount();
-  lines.reserve(count);
-  for (int i = 0; i < count; ++i)
-    lines.append(control_.BodyText(i));
-  return lines.join(QLatin1String("\r\n"));
+  QString text = control_.storedBodyText();
+  text.chop(2);  // the lines joined, no line end after the last
+  return text;
 }
 
 void MessageRenderer::show_text_part() {
@@ -163,10 +160,8 @@ void MessageRenderer::show_text_part() {
     append_body_text(part_text());
     return;
   }
-  // Stored lines go in as they are, one by one.
-  const int count = control_.LineCount();
-  for (int i = 0; i < count; ++i)
-    append_body_text(control_.BodyText(i));
+  // Stored lines go in as they are, each with its line end.
+  result_.blocks.back().text += control_.storedBodyText();
 }
 
 void MessageRenderer::list_attachment(int partIndex) {

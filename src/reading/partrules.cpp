@@ -43,23 +43,36 @@ QString htmlToText(const QString& html) {
 }
 
 QString viewLineBreaks(QString text) {
-  bool plain = true;
-  for (const QChar c : text) {
-    const char16_t u = c.unicode();
-    if (u == '\r' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) {
-      plain = false;
-      break;
-    }
-  }
-  if (plain)
+  auto special = [](char16_t u) { return u == '\r' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1; };
+  const QChar* in = text.constData();
+  const qsizetype size = text.size();
+  qsizetype first = 0;
+  while (first < size && !special(in[first].unicode()))
+    ++first;
+  if (first == size)
     return text;
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  text.replace(QChar(0x2029), QLatin1Char('\n'));
-  // The view takes these for frame marks and starts a new line at them.
-  text.replace(QChar(0xFDD0), QChar(0xFFFD));
-  text.replace(QChar(0xFDD1), QChar(0xFFFD));
-  return text;
+  // One pass into a new string: replacing in place moves the rest of a long
+  // text once for every batch of line ends.
+  QString out;
+  out.reserve(size);
+  qsizetype run = 0;  // start of the plain characters not yet copied
+  for (qsizetype i = first; i < size; ++i) {
+    const char16_t u = in[i].unicode();
+    if (!special(u))
+      continue;
+    out.append(in + run, i - run);
+    run = i + 1;
+    if (u == 0xFDD0 || u == 0xFDD1) {
+      // The view takes these for frame marks and starts a new line at them.
+      out.append(QChar(0xFFFD));
+      continue;
+    }
+    out.append(QLatin1Char('\n'));
+    if (u == '\r' && i + 1 < size && in[i + 1] == QLatin1Char('\n'))
+      run = ++i + 1;
+  }
+  out.append(in + run, size - run);
+  return out;
 }
 
 }  // namespace reading

@@ -7,6 +7,7 @@
 #include "reading/partaccess.h"
 #include "reading/partrules.h"
 #include "reading/sourcedisplay.h"
+#include "reading/viewcap.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
 
@@ -188,9 +189,10 @@ void MailForm::show_message() {
   reading::MessageRenderer renderer(*Mail1, ShowHeaders->isChecked());
   shown_view = renderer.render(shown_part_path);
   prepareUnicodeView();
-  // The view is empty here, so the whole text goes in as one plain text,
-  // far quicker than inserting it piece by piece.
-  textBody->setPlainText(shown_view.text());
+  // The view is empty here, so the text goes in as one plain text, far
+  // quicker than inserting it piece by piece; a very long one only up to
+  // the view's limit, with a notice of the rest.
+  textBody->setPlainText(reading::capViewText(shown_view.text()).text);
   applyUnicodeViewFont();
   for (const reading::AttachmentEntry& entry : shown_view.attachments)
     addAttachmentEntry(entry);

@@ -3,6 +3,7 @@
 // source views, on message files written by the test.
 #include "reading/messagelistdelegate.h"
 #include "reading/sourcedisplay.h"
+#include "reading/viewcap.h"
 #include "settings/settingsstore.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
@@ -85,6 +86,7 @@ class ReadingGuiTest : public QObject {
   void attachmentsSavedIntact();
   void hostileNamesStayInFiles();
   void sourceWindow();
+  void longMessageCappedSourceWhole();
   void unreadableMessage();
   void doubleClickActsOnThePartOfTheLine();
 
@@ -447,6 +449,29 @@ void ReadingGuiTest::sourceWindow() {
   form_->ShowSourceMenu_Click();
   QCOMPARE(form_->sourceDisplay.data(), window);
   QVERIFY(window->Text1->toPlainText().contains(QLatin1String("Second body")));
+}
+
+void ReadingGuiTest::longMessageCappedSourceWhole() {
+  QByteArray body;
+  const int lines = reading::kViewLimit.maxLines + 5000;
+  for (int i = 1; i <= lines; ++i)
+    body += "Report line " + QByteArray::number(i) + "\r\n";
+  root_->write(QStringLiteral("Inbox/00000001.msg"), plain(QStringLiteral("Long"), body));
+  start();
+  form_->listMessages->setCurrentRow(0);
+  const QTextDocument* view = form_->textBody->document();
+  // The view stops at its limit and says how much it leaves out.
+  QCOMPARE(view->blockCount(), reading::kViewLimit.maxLines + 2);  // the notice, then the view's last empty line
+  const QString notice = view->findBlockByNumber(reading::kViewLimit.maxLines).text();
+  QVERIFY2(notice.startsWith(QStringLiteral("... 5001 more lines")), qPrintable(notice));
+  QVERIFY(notice.contains(QLatin1String("Show, Source shows the whole message")));
+  QVERIFY(!form_->textBody->toPlainText().contains(QLatin1String("Report line 25000")));
+
+  form_->ShowSourceMenu_Click();
+  QVERIFY(form_->sourceDisplay && form_->sourceDisplay->isVisible());
+  const QString source = form_->sourceDisplay->Text1->toPlainText();
+  QVERIFY(source.contains(QLatin1String("Report line 1\n")));
+  QVERIFY(source.contains(QStringLiteral("Report line %1\n").arg(lines)));
 }
 
 void ReadingGuiTest::unreadableMessage() {

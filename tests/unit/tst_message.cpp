@@ -72,6 +72,34 @@ class TestMessage : public QObject {
     QCOMPARE(m.BodyText(39999), QStringLiteral("line 39999"));
   }
 
+  void storedBodyTextIsTheLinesJoined_data() {
+    QTest::addColumn<QByteArray>("charset");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("font codes") << QByteArray("iso-8859-1") << QByteArray("\xe0\xe1\r\nb\n")
+                                << QString::fromLatin1("\xe0\xe1\r\nb\r\n");
+    QTest::newRow("utf-8, last line open") << QByteArray("utf-8") << QByteArray("\xe0\xb6\x85\r\nb")
+                                           << QString::fromUtf8("\xe0\xb6\x85\r\nb\r\n");
+    // Each line reads on its own: one bad line does not spoil the others.
+    QTest::newRow("utf-8 with one bad line")
+        << QByteArray("utf-8") << QByteArray("\xe0\xb6\x85\r\n\xe0\r\n")
+        << QString::fromUtf8("\xe0\xb6\x85\r\n") + QString::fromLatin1("\xe0\r\n");
+    QTest::newRow("no lines") << QByteArray("us-ascii") << QByteArray() << QString();
+  }
+
+  void storedBodyTextIsTheLinesJoined() {
+    QFETCH(QByteArray, charset);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, text);
+    MailControl m;
+    QVERIFY(m.loadMessageBytes("Subject: s\r\nContent-Type: text/plain; charset=" + charset + "\r\n\r\n" + body));
+    QCOMPARE(m.storedBodyText(), text);
+    QString joined;
+    for (int i = 0; i < m.LineCount(); ++i)
+      joined += m.BodyText(i) + QLatin1String("\r\n");
+    QCOMPARE(joined, text);
+  }
+
   void loadsHeaderFieldsOfAFile() {
     writeAll(path("a.msg"), kMixed);
     MailControl m;

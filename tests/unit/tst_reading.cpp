@@ -6,6 +6,7 @@
 #include "reading/listformat.h"
 #include "reading/messagerenderer.h"
 #include "reading/partrules.h"
+#include "reading/viewcap.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -35,6 +36,10 @@ class ReadingTest : public QObject {
   void everyViewLineMapsToItsPart_data();
   void everyViewLineMapsToItsPart();
   void attachmentsCarryPathsFromTheLoadedMessage();
+  void viewLineEnds_data();
+  void viewLineEnds();
+  void longTextsAreCutWithANotice_data();
+  void longTextsAreCutWithANotice();
 };
 
 namespace {
@@ -278,6 +283,58 @@ void ReadingTest::attachmentsCarryPathsFromTheLoadedMessage() {
   QCOMPARE(inner.blocks[1].text, QStringLiteral("inner text\n"));
   control.leavePart();
   QCOMPARE(control.PartCount(), 3);
+}
+
+void ReadingTest::viewLineEnds_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("view");
+  QTest::newRow("plain") << QStringLiteral("a\nb\n") << QStringLiteral("a\nb\n");
+  QTest::newRow("CR LF, lone CR, CR at the end") << QStringLiteral("a\r\nb\rc\r\r\nd\r")
+                                                 << QStringLiteral("a\nb\nc\n\nd\n");
+  QTest::newRow("paragraph and frame marks")
+      << (QStringLiteral("a") + QChar(0x2029) + QChar(0xFDD0) + QStringLiteral("b") + QChar(0xFDD1))
+      << (QStringLiteral("a\n") + QChar(0xFFFD) + QStringLiteral("b") + QChar(0xFFFD));
+}
+
+void ReadingTest::viewLineEnds() {
+  QFETCH(QString, text);
+  QFETCH(QString, view);
+  QCOMPARE(viewLineBreaks(text), view);
+}
+
+void ReadingTest::longTextsAreCutWithANotice_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("shown");  // without the notice line
+  QTest::addColumn<int>("hiddenLines");
+  QTest::addColumn<qsizetype>("hiddenChars");
+  const QString four = QStringLiteral("one\ntwo\nthree\nfour\n");
+  QTest::newRow("within both limits") << QStringLiteral("one\ntwo") << QString() << 0 << qsizetype(0);
+  QTest::newRow("exactly at the line limit") << QStringLiteral("a\nb\nc\n") << QString() << 0 << qsizetype(0);
+  QTest::newRow("too many lines") << four << QStringLiteral("one\ntwo\nthree\n") << 1 << qsizetype(5);
+  QTest::newRow("too many characters: whole lines only")
+      << QStringLiteral("123456789012345678\n89\nabc") << QStringLiteral("123456789012345678\n") << 2
+      << qsizetype(6);
+  QTest::newRow("one endless line is cut") << QStringLiteral("x").repeated(45) << QStringLiteral("x").repeated(20) << 1
+                                           << qsizetype(25);
+}
+
+void ReadingTest::longTextsAreCutWithANotice() {
+  QFETCH(QString, text);
+  QFETCH(QString, shown);
+  QFETCH(int, hiddenLines);
+  QFETCH(qsizetype, hiddenChars);
+  const CappedText capped = capViewText(text, ViewLimit{3, 20});
+  QCOMPARE(capped.hiddenLines, hiddenLines);
+  QCOMPARE(capped.hiddenChars, hiddenChars);
+  if (!capped.capped()) {
+    QCOMPARE(capped.text, text);
+    return;
+  }
+  QVERIFY(capped.text.startsWith(shown));
+  // Nothing of the text is lost between what is shown and what is counted.
+  QCOMPARE(shown.size() + capped.hiddenChars, text.size());
+  QCOMPARE(capped.text.mid(shown.size() + (shown.endsWith(QLatin1Char('\n')) ? 0 : 1)),
+           hiddenTextNotice(hiddenLines, hiddenChars));
 }
 
 QTEST_GUILESS_MAIN(ReadingTest)
