@@ -110,5 +110,5 @@ else
 fi
 
 echo
-printf '%-34s %12s %-22s %12s %7s\n' "figure" "ours" "anchor" "anchor's" "ratio"
+printf '%-34s %12s %-22s %12s %7s\n' "figure" "ours" "anchor" "anchor value" "ratio"
 printf '%s\n' "${rows[@]}"
