@@ -44,6 +44,7 @@ void GetMailSession::start() {
   control_->setHost(settings().pop_host);
   control_->setUserName(settings().pop_user);
   control_->setPassword(settings().pop_password);
+  control_->setAllowPlainLogin(settings().allow_plain_login);
   control_->setActionCode(3);
   finishedIfBlocking();
 }
