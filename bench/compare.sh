@@ -4,12 +4,13 @@
 #   listing 10,000 files          vs plain reads of their header blocks
 #   50 MB message load, peak mem  vs GMime alone
 #   POP3 fetch of 1,000 messages  vs mpop and fetchmail (same Dovecot)
-#   SMTP send                     vs msmtp (when bench/run_send_bench.sh exists)
+#   SMTP send (10 MB, 100 queued) vs msmtp (same Postfix; when
+#                                 bench/run_send_bench.sh exists)
 #   start-up to the main window   vs a bare Qt window (offscreen)
 #   10,000-message folder shown   vs plain reads of their header blocks
 # Installs nothing: a missing anchor is named with the command that brings it.
 #
-# usage: bench/compare.sh [BUILD_DIR]      (BENCH_ROUNDS: fetch rounds, 3)
+# usage: bench/compare.sh [BUILD_DIR]      (BENCH_ROUNDS: fetch and send rounds, 3)
 set -uo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$src/build}" && pwd) || exit 1
@@ -26,8 +27,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 echo "building the benchmarks ..." >&2
-nice -n 10 cmake --build "$build" --target tovelmail bench_listing_load bench_parse bench_fetch \
-  bench_list_window bench_startup >"$log/build.txt" 2>&1 || { cat "$log/build.txt"; exit 1; }
+targets=(tovelmail bench_listing_load bench_parse bench_fetch bench_list_window bench_startup)
+[[ -f $src/bench/bench_send.cpp ]] && targets+=(bench_send)
+nice -n 10 cmake --build "$build" --target "${targets[@]}" >"$log/build.txt" 2>&1 || { cat "$log/build.txt"; exit 1; }
 bin=$build/bin
 
 echo "listing and 50 MB load ..." >&2
@@ -65,9 +67,14 @@ if [[ ! -f $src/bench/run_send_bench.sh ]]; then
   skip "SMTP send" "bench/run_send_bench.sh does not exist yet"
 elif tool=$(missing postfix msmtp) && [[ -n $tool ]]; then
   skip "SMTP send" "$tool is missing ($deps_hint)"
-elif bash "$src/bench/run_send_bench.sh" "$build" >"$log/send.txt" 2>&1; then
-  # Its own lines that carry a ratio, as it prints them.
-  while IFS= read -r line; do rows+=("SMTP send: ${line#"${line%%[![:space:]]*}"}"); done < <(grep -i 'ratio' "$log/send.txt")
+elif bash "$src/bench/run_send_bench.sh" "$build" "${BENCH_ROUNDS:-3}" >"$log/send.txt" 2>&1; then
+  # Its lines read "  LABEL  msmtp N ms (runs: ...)  tovel N ms (runs: ...)  ratio R".
+  while IFS='|' read -r label ours anchor; do
+    row "SMTP send ($label)" "$ours ms" "msmtp" "$anchor ms" "$(ratio "$ours" "$anchor")"
+  done < <(awk '/ msmtp .* tovel .* ratio / {
+      label = $0; sub(/^ +/, "", label); sub(/ +msmtp .*/, "", label)
+      for (i = 1; i <= NF; i++) { if ($i == "msmtp") m = $(i + 1); if ($i == "tovel") t = $(i + 1) }
+      print label "|" t "|" m }' "$log/send.txt")
 else
   skip "SMTP send" "bench/run_send_bench.sh failed"
   tail -5 "$log/send.txt" >&2
@@ -110,5 +117,5 @@ else
 fi
 
 echo
-printf '%-34s %12s %-22s %12s %7s\n' "figure" "ours" "anchor" "anchor's" "ratio"
+printf '%-34s %12s %-22s %12s %7s\n' "figure" "ours" "anchor" "anchor value" "ratio"
 printf '%s\n' "${rows[@]}"

@@ -16,7 +16,7 @@ fi
 if [[ "${1:-}" == "--tests" ]]; then
   # The font checks compare our glyphs with the Noto fonts they come from.
   packages+=(fonts-noto-core)
-  packages+=(desktop-file-utils appstream dpkg-dev file xz-utils)
+  packages+=(desktop-file-utils appstream man-db dpkg-dev file)
 fi
 missing=()
 for p in "${packages[@]}"; do

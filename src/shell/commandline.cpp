@@ -52,8 +52,8 @@ CommandLine parseCommandLine(const QStringList& args) {
       // Qt's own switch.
     } else {
       line.action = CommandLine::Action::Error;
-      line.error = arg.startsWith(QLatin1Char('-')) ? QStringLiteral("unknown option %1").arg(arg)
-                                                    : QStringLiteral("unexpected argument %1").arg(arg);
+      line.error = arg.startsWith(QLatin1Char('-')) ? QStringLiteral("unknown option \"%1\"").arg(arg)
+                                                    : QStringLiteral("unexpected argument \"%1\"").arg(arg);
       return line;
     }
   }
