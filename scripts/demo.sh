@@ -6,11 +6,23 @@
 #
 #   demo folder   ${TOVEL_DEMO_DIR:-~/.local/share/tovelmail-demo}
 #   account       demo@example.test / demo-pass (mail to it comes back to it)
+#
+# Installed as tovelmail-demo it starts the installed program; in the source
+# tree it starts ${TOVEL_BUILD_DIR:-build}/bin/tovelmail.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-program=${TOVEL_BUILD_DIR:-build}/bin/tovelmail
+here=$(cd "$(dirname "$(readlink -f "$0")")" && pwd)
+if [[ -f $here/../share/tovelmail/demo/mailservers-setup.sh ]]; then
+  program=$here/tovelmail
+  setup=$here/../share/tovelmail/demo/mailservers-setup.sh
+  missing_servers="Dovecot is missing: apt install dovecot-pop3d postfix"
+else
+  cd "$here/.."
+  program=${TOVEL_BUILD_DIR:-build}/bin/tovelmail
+  setup=tests/support/mailservers-setup.sh
+  missing_servers="Dovecot is missing: bash scripts/install-deps.sh --demo"
+fi
 [[ -x $program ]] || { echo "build the program first: bash scripts/build.sh" >&2; exit 1; }
-command -v dovecot >/dev/null || { echo "Dovecot is missing: bash scripts/install-deps.sh --demo" >&2; exit 1; }
+command -v dovecot >/dev/null || { echo "$missing_servers" >&2; exit 1; }
 
 demo=${TOVEL_DEMO_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/tovelmail-demo}
 user=demo@example.test
@@ -37,7 +49,7 @@ for s in socks: s.bind(("127.0.0.1", 0))
 print(*[s.getsockname()[1] for s in socks])
 PY
 )
-bash tests/support/mailservers-setup.sh "$srv" "$pop3" "$pop3s" "$smtp" "$sub" "$smtps" "$user" "$password" >/dev/null
+bash "$setup" "$srv" "$pop3" "$pop3s" "$smtp" "$sub" "$smtps" "$user" "$password" >/dev/null
 
 # Three messages waiting: plain English, a Sinhala-font letter, an attachment.
 maildir=$srv/mail/example.test/demo

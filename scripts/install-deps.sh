@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the program needs to build and run.
-# --tests: also the servers and fonts the test suite uses; --demo: the local
+# --tests: also the servers and fonts the test suite uses and the tools
+# that check the installed files and the Debian package; --demo: the local
 # servers of the demo; --bench: the tools the benchmarks compare with and
 # the fuzzer needs.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-          libqt6printsupport6 libgmime-3.0-dev libssl-dev fonts-dejavu-core)
+          libqt6printsupport6 libgmime-3.0-dev libssl-dev libxcb1-dev fonts-dejavu-core)
 if [[ "${1:-}" == "--tests" || "${1:-}" == "--demo" || "${1:-}" == "--bench" ]]; then
   packages+=(dovecot-core dovecot-pop3d postfix openssl python3)
 fi
@@ -15,6 +16,7 @@ fi
 if [[ "${1:-}" == "--tests" ]]; then
   # The font checks compare our glyphs with the Noto fonts they come from.
   packages+=(fonts-noto-core)
+  packages+=(desktop-file-utils appstream dpkg-dev file xz-utils)
 fi
 missing=()
 for p in "${packages[@]}"; do

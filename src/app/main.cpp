@@ -1,16 +1,63 @@
 #include "language/fonts.h"
 #include "language/unicodecli.h"
+#include "platform/paths.h"
+#include "platform/windowmanager.h"
+#include "shell/commandline.h"
 #include "shell/mailform.h"
+#include "shell/startupcheck.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QStringList argumentsAfterProgram(int argc, char** argv) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i)
+    args += QString::fromLocal8Bit(argv[i]);
+  return args;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  QElapsedTimer sinceStart;
+  sinceStart.start();
   if (const std::optional<int> status = runUnicodeCommand(argc, argv))
     return *status;
+
+  // Version, help and mistakes are answered before Qt needs a display.
+  const CommandLine line = parseCommandLine(argumentsAfterProgram(argc, argv));
+  QTextStream out(stdout);
+  switch (line.action) {
+    case CommandLine::Action::Version:
+      out << versionText();
+      return 0;
+    case CommandLine::Action::Help:
+      out << helpText();
+      return 0;
+    case CommandLine::Action::Error:
+      std::fprintf(stderr, "tovelmail: %s\nTry 'tovelmail --help'.\n", qPrintable(line.error));
+      return 2;
+    default:
+      break;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tovel Mail 98"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("tovelmail"));
+  QApplication::setWindowIcon(QIcon(platform::joinPath(platform::programFolder(), QStringLiteral("desktop/tovelmail-256.png"))));
   registerBundledFonts();
+  if (line.action == CommandLine::Action::Check)
+    return runStartupCheck(sinceStart, out);
+
   MailForm mainWindow;
-  mainWindow.Form_Load(!app.arguments().contains(QStringLiteral("--no-splash")));
+  // The splash waits for a click; where no window manager runs nobody may
+  // be there to click it, and the start would hang.
+  mainWindow.Form_Load(line.splash && platform::hasWindowManager());
   return app.exec();
 }

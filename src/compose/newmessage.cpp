@@ -260,6 +260,7 @@ void NewMessage::connectHandlers() {
   connect(Mail1, &MailControl::Done, this, &NewMessage::Mail1_Done);
   connect(Mail1, &MailControl::AsyncError, this, &NewMessage::Mail1_AsyncError);
   connect(Mail1, &MailControl::Debug, this, &NewMessage::Mail1_Debug);
+  connect(Mail1, &MailControl::Progress, this, &NewMessage::Mail1_Progress);
 
   connect(Engli_us, &QPushButton::clicked, this, &NewMessage::Engli_us_Click);
   connect(Tamil_ph, &QPushButton::clicked, this, &NewMessage::Tamil_ph_Click);
@@ -400,6 +401,8 @@ bool NewMessage::confirmDiscard() {
 }
 
 void NewMessage::Cancel_Click() {
+  if (refuseWhileSending())
+    return;
   if (confirmDiscard())
     Unload();
 }
@@ -445,7 +448,7 @@ void NewMessage::changeEvent(QEvent* event) {
 }
 
 void NewMessage::closeEvent(QCloseEvent* event) {
-  if (!confirmDiscard()) {
+  if (refuseWhileSending() || !confirmDiscard()) {
     event->ignore();
     return;
   }

@@ -13,12 +13,15 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextEdit>
 #include <array>
+#include <functional>
 
 #include "compose/attachmentrules.h"
+#include "compose/sendsession.h"
 #include "maillib/mailcontrol.h"
 
 class TranslitInput;
@@ -186,6 +189,15 @@ class NewMessage : public QMainWindow {
   void Mail1_Done();
   void Mail1_AsyncError(int code, const QString& message);
   void Mail1_Debug(const QString& message);
+  void Mail1_Progress(qint64 done, qint64 total);
+  // True while a send or a delivery run is under way.
+  bool isSending() const;
+  // Says so and returns true while a send or delivery is under way.
+  bool refuseWhileSending();
+  // Delivery runs use a control of their own, so the message being
+  // written in Mail1 is never touched by one.
+  MailControl* deliveryMail = nullptr;
+
 
  protected:
   bool event(QEvent* event) override;
@@ -200,6 +212,18 @@ class NewMessage : public QMainWindow {
   void connectHandlers();
   void placeDesignControls();
   void insertNoticeAtTop(const QString& notice);
+  // sending (newmessage_send.cpp)
+  bool checkFields();
+  void completeMessage();
+  void queueInOutBox();
+  void startSend();
+  void sendFinished();
+  void deliveryRunFinished();
+  void showSendProgress(const QString& text);
+  compose::SendSession* startSession(MailControl* control);
+  compose::SendAccount account() const;
+  QPointer<compose::SendSession> session_;
+  QByteArray draft_;  // Mail1's message before Send filled it in
 
   bool activating_ = false;
 };
@@ -210,3 +234,11 @@ bool newMessageLoaded();
 // The window every later load is parented to (the main window), so the
 // compose window goes when it goes; nullptr for none.
 void setNewMessageOwner(QWidget* owner);
+// Who else hears what a send or delivery run is doing (the main window's
+// status area) and when a delivery run is over (OutBox and Sent changed).
+struct SendObserver {
+  std::function<void(const QString&)> progress;
+  std::function<void()> deliveryFinished;
+};
+void setSendObserver(SendObserver observer);
+const SendObserver& sendObserver();

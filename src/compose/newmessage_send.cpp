@@ -1,9 +1,231 @@
-// Sending the message and delivering the out-box.
+// Sending the message and delivering the out-box. The SMTP work itself is
+// compose::SendSession; the handlers here check the fields, complete the
+// message and say what happened.
+#include "compose/messageassembly.h"
 #include "compose/newmessage.h"
+#include "compose/sendrules.h"
+#include "platform/prompter.h"
+#include "settings/settingsstore.h"
+#include "store/mailstore.h"
 
-void NewMessage::Send_Click() {}
+#include <QDir>
+
+using platform::msgBox;
+
+namespace {
+SendObserver g_observer;
+constexpr int kToFile = 32;
+// send_state values.
+enum SendState { kIdle = 0, kSending = 1, kConnecting = 2, kDisconnecting = 3, kQueued = 15 };
+}  // namespace
+
+void setSendObserver(SendObserver observer) { g_observer = std::move(observer); }
+const SendObserver& sendObserver() { return g_observer; }
+
+bool NewMessage::isSending() const { return session_ && session_->isActive(); }
+
+bool NewMessage::refuseWhileSending() {
+  if (!isSending())
+    return false;
+  msgBox(QStringLiteral("Please wait: a message is being sent."));
+  return true;
+}
+
+compose::SendAccount NewMessage::account() const {
+  const TovelSettings& s = settings();
+  compose::SendAccount a;
+  a.host = s.smtp_host;
+  // The account's login, as a delivery run uses it.
+  a.user = s.session_user.isEmpty() ? s.pop_user : s.session_user;
+  a.password = s.session_password.isEmpty() ? s.pop_password : s.session_password;
+  a.sender = compose::fromMailbox(s.user_name, s.user_email);
+  a.allowPlainLogin = s.allow_plain_login;
+  return a;
+}
+
+// ----------------------------------------------------------- Send
+
+bool NewMessage::checkFields() {
+  const compose::AddressListCheck to = compose::checkAddressList(txtTo->text());
+  if (txtTo->text().trimmed().isEmpty() || !to.ok) {
+    msgBox(QStringLiteral("Incorrec E-mail format!"));
+    return false;
+  }
+  if (txtSubject->text().isEmpty()) {
+    msgBox(QStringLiteral("Please Enter a Subject"));
+    return false;
+  }
+  for (QLineEdit* box : {txtCC, txtBCC}) {
+    QString normalised, bad;
+    bool hasBad = false;
+    if (!compose::check_copy_list(box->text(), &normalised, &bad, &hasBad)) {
+      if (hasBad)
+        msgBox(QStringLiteral("Error in ") + bad);
+      msgBox(QStringLiteral("Error in Copy to List"));
+      return false;
+    }
+    box->setText(normalised);
+  }
+  return true;
+}
+
+void NewMessage::completeMessage() {
+  const TovelSettings& s = settings();
+  const QString from = compose::fromMailbox(s.user_name, s.user_email);
+  Mail1->setTo(txtTo->text());
+  Mail1->setSubject(txtSubject->text());
+  Mail1->setFrom(from);
+  Mail1->setCC(txtCC->text());
+  Mail1->setBCC(txtBCC->text());
+  Mail1->setHeaderLine(Mail1->HeaderCount(), QStringLiteral("X-Mailer: TovelMail"));
+  Mail1->setHost(s.smtp_host);
+  Mail1->setSender(from);
+  Mail1->setMessageNumber(compose::nextMessageToken());
+  compose::putBodyIntoMessage(*Mail1, bodyText(), unicodeCopyText());
+  Mail1->setTransferFlags(kToFile);
+}
+
+void NewMessage::Send_Click() {
+  if (refuseWhileSending() || !checkFields())
+    return;
+  // A send that fails puts the message back as it was, so a second try
+  // does not carry the body twice.
+  draft_ = Mail1->snapshot();
+  completeMessage();
+  if (mailStore().offline_flag)
+    queueInOutBox();
+  else
+    startSend();
+}
+
+void NewMessage::queueInOutBox() {
+  MailStore& store = mailStore();
+  const QString path = store.messagePath(QStringLiteral("OutBox"), store.next_msg_name(QStringLiteral("Outbox")));
+  QString why;
+  if (!Mail1->writeToFile(path, &why)) {
+    Mail1->restore(draft_);
+    msgBox(QStringLiteral("The message could not be put into the OutBox: %1\n\nIt is still in this window.").arg(why));
+    return;
+  }
+  send_state = kQueued;
+  forwardlist->clear();
+  Unload();
+}
+
+compose::SendSession* NewMessage::startSession(MailControl* control) {
+  session_ = new compose::SendSession(control, this);
+  connect(session_, &compose::SendSession::progress, this, &NewMessage::showSendProgress);
+  Send->setEnabled(false);
+  Deliver->setEnabled(false);
+  return session_;
+}
+
+void NewMessage::startSend() {
+  setCursor(Qt::WaitCursor);
+  send_state = kConnecting;
+  compose::SendSession* session = startSession(Mail1);
+  connect(session, &compose::SendSession::finished, this, &NewMessage::sendFinished);
+  session->sendNow(account());
+}
+
+void NewMessage::sendFinished() {
+  unsetCursor();
+  Send->setEnabled(true);
+  Deliver->setEnabled(true);
+  compose::SendSession* session = session_;
+  session_ = nullptr;
+  session->deleteLater();
+  if (session->outcome() == compose::SendSession::Outcome::Sent) {
+    send_state = kDisconnecting;
+    forwardlist->clear();
+    if (!session->storeProblem().isEmpty())
+      msgBox(session->storeProblem());
+    Unload();
+    return;
+  }
+  send_state = kIdle;
+  Mail1->restore(draft_);
+  msgBox(session->failure() + QStringLiteral("\n\nThe message was not sent; everything you wrote is still here."));
+}
+
+// ----------------------------------------------------------- Deliver
+
 void NewMessage::deliver_Click() { deliver_offline(); }
-void NewMessage::deliver_offline() {}
-void NewMessage::Mail1_Done() {}
-void NewMessage::Mail1_AsyncError(int, const QString&) {}
+
+void NewMessage::deliver_offline() {
+  if (refuseWhileSending())
+    return;
+  MailStore& store = mailStore();
+  const QDir outbox(store.folderPath(QStringLiteral("OutBox")));
+  QStringList files;
+  for (const QString& name : outbox.entryList({QStringLiteral("*.msg")}, QDir::Files, QDir::Name))
+    if (name.compare(QStringLiteral("config.msg"), Qt::CaseInsensitive) != 0)
+      files << outbox.filePath(name);
+  if (files.isEmpty())
+    return;
+  DeliveryList->clear();
+  DeliveryList->addItems(files);
+
+  if (!deliveryMail) {
+    deliveryMail = new MailControl(this);
+    deliveryMail->setObjectName(QStringLiteral("deliveryMail"));
+    connect(deliveryMail, &MailControl::Done, this, &NewMessage::Mail1_Done);
+    connect(deliveryMail, &MailControl::AsyncError, this, &NewMessage::Mail1_AsyncError);
+    connect(deliveryMail, &MailControl::Debug, this, &NewMessage::Mail1_Debug);
+    connect(deliveryMail, &MailControl::Progress, this, &NewMessage::Mail1_Progress);
+  }
+  deliveryMail->setBlocking(Mail1->Blocking());
+  deliveryMail->setDebugMode(Mail1->DebugMode());
+  send_state = kConnecting;
+  compose::SendSession* session = startSession(deliveryMail);
+  connect(session, &compose::SendSession::finished, this, &NewMessage::deliveryRunFinished);
+  compose::SendAccount a = account();
+  a.sender = settings().user_email;
+  session->deliver(a, files);
+}
+
+void NewMessage::deliveryRunFinished() {
+  Send->setEnabled(true);
+  Deliver->setEnabled(true);
+  compose::SendSession* session = session_;
+  session_ = nullptr;
+  session->deleteLater();
+  send_state = kIdle;
+  DeliveryList->clear();
+  if (g_observer.deliveryFinished)
+    g_observer.deliveryFinished();
+  if (!session->failure().isEmpty())
+    msgBox(session->failure());
+  // Loaded only for the run: nothing of the user's is in it.
+  if (!isVisible() && !hasUnsentWork())
+    Unload();
+}
+
+// ----------------------------------------------------------- control events
+
+void NewMessage::Mail1_Done() {
+  if (session_)
+    session_->done();
+}
+
+void NewMessage::Mail1_AsyncError(int code, const QString& message) {
+  // Without a send under way the failure belongs to a message operation,
+  // whose caller reports it.
+  if (session_)
+    session_->failed(code, message);
+}
+
 void NewMessage::Mail1_Debug(const QString&) {}
+
+void NewMessage::Mail1_Progress(qint64 done, qint64 total) {
+  if (session_)
+    session_->transferred(done, total);
+}
+
+void NewMessage::showSendProgress(const QString& text) {
+  if (session_ && session_->state() == compose::SendSession::State::Sending)
+    send_state = kSending;
+  statbar->setText(text);
+  if (g_observer.progress)
+    g_observer.progress(text);
+}

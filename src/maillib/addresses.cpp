@@ -225,11 +225,21 @@ QByteArray encodePlain(const QString& text) {
   return mt::needsEncoding(text) ? mt::encodeWords(text) : text.toLatin1();
 }
 
+// A decoded name may hold line breaks an encoded word carried; they
+// become blanks so the name reads back on one line.
+QString oneLine(QString text) {
+  for (QChar& c : text)
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0))
+      c = QLatin1Char(' ');
+  return text;
+}
+
 QByteArray encodeEntry(const Entry& e) {
   QByteArray item;
   if (!e.group.isNull())
-    item += encodePhrase(e.group) + ": ";
-  const Mailbox m = mailboxOf(e.tokens);
+    item += encodePhrase(oneLine(e.group)) + ": ";
+  Mailbox m = mailboxOf(e.tokens);
+  m.name = oneLine(m.name);
   bool angle = false;
   for (const Token& t : e.tokens)
     angle = angle || t.kind == Kind::Angle;

@@ -1,8 +1,10 @@
 #include "maillib/linechannel.h"
 
+#include "maillib/certificatetrust.h"
 #include "maillib/mailcontrol.h"
 #include "maillib/tlsconfig.h"
 
+#include <QCryptographicHash>
 #include <QSslCipher>
 #include <QSslSocket>
 #include <cctype>
@@ -33,6 +35,15 @@ bool startsWith(const QByteArray& line, const char* prefix) {
 
 }  // namespace
 
+bool breaksCommandLine(const QByteArray& text) {
+  return text.contains('\r') || text.contains('\n') || text.contains('\0');
+}
+
+bool breaksCommandLine(const QString& text) {
+  return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
+         text.contains(QChar(0));
+}
+
 QString NetError::text() const {
   if (serverText.isEmpty())
     return diagnosis;
@@ -50,7 +61,11 @@ LineChannel::LineChannel(QObject* parent) : QObject(parent) {
   connect(&timer_, &QTimer::timeout, this, &LineChannel::onTimeout);
 }
 
-LineChannel::~LineChannel() { close(); }
+LineChannel::~LineChannel() {
+  if (judging_)
+    judging_->setParent(nullptr);  // onSslErrors lets go of it
+  close();
+}
 
 void LineChannel::log(const QString& text) {
   if (transcript_)
@@ -62,6 +77,7 @@ void LineChannel::armTimer() { timer_.start(timeout_ms_); }
 void LineChannel::open(const QString& host, quint16 port, bool implicitTls) {
   close();
   host_ = host;
+  port_ = port;
   socket_ = new QSslSocket(this);
   socket_->setSslConfiguration(clientTlsConfiguration());
   connect(socket_, &QSslSocket::connected, this, [this] {
@@ -82,12 +98,7 @@ void LineChannel::open(const QString& host, quint16 port, bool implicitTls) {
       Q_EMIT opened();
     }
   });
-  connect(socket_, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
-    QStringList texts;
-    for (const QSslError& e : errors)
-      texts << e.errorString();
-    tls_errors_ = texts.join(QStringLiteral("; "));
-  });
+  connect(socket_, &QSslSocket::sslErrors, this, &LineChannel::onSslErrors);
   connect(socket_, &QSslSocket::readyRead, this, &LineChannel::onReadyRead);
   connect(socket_, &QSslSocket::bytesWritten, this, &LineChannel::onBytesWritten);
   connect(socket_, &QSslSocket::errorOccurred, this, &LineChannel::onSocketError);
@@ -112,6 +123,14 @@ void LineChannel::open(const QString& host, quint16 port, bool implicitTls) {
 void LineChannel::startTls() {
   if (!isOpen()) {
     fail(MailControl::ErrConnect, QStringLiteral("The connection to %1 is closed.").arg(host_));
+    return;
+  }
+  if (pos_ < buffer_.size() || socket_->bytesAvailable() > 0) {
+    fail(MailControl::ErrTls,
+         QStringLiteral("The server %1 sent more than its answer before the secure connection "
+                        "began, as an attacker on the line would; the connection was closed before "
+                        "anything else was sent.")
+             .arg(host_));
     return;
   }
   handshaking_ = true;
@@ -145,10 +164,13 @@ void LineChannel::close() {
   buffer_.clear();
   pos_ = 0;
   tls_errors_.clear();
+  tls_refusal_.clear();
   if (socket_) {
     QSslSocket* s = socket_;
     socket_ = nullptr;
     s->disconnect(this);
+    if (s == judging_)
+      return;
     s->abort();
     s->deleteLater();
   }
@@ -163,6 +185,38 @@ void LineChannel::fail(int code, const QString& diagnosis, const QString& server
   Q_EMIT failed(error);
 }
 
+void LineChannel::onSslErrors(const QList<QSslError>& errors) {
+  QStringList texts;
+  for (const QSslError& e : errors)
+    texts << e.errorString();
+  tls_errors_ = texts.join(QStringLiteral("; "));
+  // The user may be asked: the server's silence meanwhile is not its fault.
+  timer_.stop();
+  QPointer<LineChannel> alive(this);
+  QSslSocket* socket = socket_;
+  judging_ = socket;
+  const TrustVerdict verdict =
+      judgeCertificate(serverKey(host_, port_), socket->peerCertificate(), errors);
+  if (!alive || socket != socket_) {
+    // Closed (or gone) while the user was asked: the socket goes once its
+    // signal is over.
+    if (alive)
+      judging_ = nullptr;
+    socket->deleteLater();
+    return;
+  }
+  judging_ = nullptr;
+  armTimer();
+  if (verdict.trusted) {
+    log(QStringLiteral("certificate trusted by the user (SHA-256 %1)")
+            .arg(QString::fromLatin1(
+                socket_->peerCertificate().digest(QCryptographicHash::Sha256).toHex(':').toUpper())));
+    socket_->ignoreSslErrors(errors);
+    return;
+  }
+  tls_refusal_ = verdict.refusal;
+}
+
 void LineChannel::onSocketError() {
   if (!socket_)
     return;
@@ -171,6 +225,8 @@ void LineChannel::onSocketError() {
   if (handshaking_ || err == QAbstractSocket::SslHandshakeFailedError ||
       err == QAbstractSocket::SslInternalError || err == QAbstractSocket::SslInvalidUserDataError) {
     const QString why = tls_errors_.isEmpty() ? systemText : tls_errors_;
+    if (!tls_refusal_.isEmpty())
+      return fail(MailControl::ErrTls, tls_refusal_, why);
     fail(MailControl::ErrTls,
          QStringLiteral("A secure connection to %1 could not be made; nothing was sent.").arg(host_),
          why);
@@ -216,6 +272,12 @@ void LineChannel::onTimeout() {
 void LineChannel::sendLine(const QByteArray& line, const QByteArray& shown) {
   if (!isOpen()) {
     fail(MailControl::ErrConnect, QStringLiteral("The connection to %1 is closed.").arg(host_));
+    return;
+  }
+  if (breaksCommandLine(line)) {
+    fail(MailControl::ErrState,
+         QStringLiteral("A command for %1 held a line break or NUL character and was not sent.")
+             .arg(host_));
     return;
   }
   log(QStringLiteral("--> ") + QString::fromUtf8(shown.isEmpty() ? line : shown));

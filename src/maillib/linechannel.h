@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <functional>
 
+class QSslError;
 class QSslSocket;
 
 namespace maillib {
@@ -26,6 +27,11 @@ struct NetError {
   QString serverText;     // the server's reply or the system's error text
   QString text() const;   // both, for the user
 };
+
+// True when text holds CR, LF or NUL: such text would end a command line
+// early or cut a login token short, so it never goes into a command.
+bool breaksCommandLine(const QByteArray& text);
+bool breaksCommandLine(const QString& text);
 
 enum class ReplyKind {
   Pop3Status,  // one "+OK ..." or "-ERR ..." line
@@ -58,8 +64,11 @@ class LineChannel : public QObject {
   void setDataLimit(qint64 bytes) { data_limit_ = bytes; }
 
   // Connects; opened() follows (after the TLS handshake when implicitTls).
+  // A certificate that fails verification is judged by judgeCertificate().
   void open(const QString& host, quint16 port, bool implicitTls);
-  // Starts TLS on the open connection; secured() follows.
+  // Starts TLS on the open connection; secured() follows. Refused when the
+  // server has already sent bytes past the reply that agreed to TLS: those
+  // bytes would be read as if they had come over the secure connection.
   void startTls();
   bool isOpen() const;
   bool isEncrypted() const;
@@ -68,7 +77,8 @@ class LineChannel : public QObject {
   void close();
 
   // Sends one command line (CRLF appended). The transcript shows `shown`
-  // instead when given (passwords).
+  // instead when given (passwords). A line that breaksCommandLine() is not
+  // sent: the connection is closed and failed() reports it.
   void sendLine(const QByteArray& line, const QByteArray& shown = {});
   // Sends bulk data (a message body); written() reports progress.
   void sendData(const QByteArray& data);
@@ -86,6 +96,7 @@ class LineChannel : public QObject {
   void onReadyRead();
   void onBytesWritten(qint64 bytes);
   void onSocketError();
+  void onSslErrors(const QList<QSslError>& errors);
   void onTimeout();
   void fail(int code, const QString& diagnosis, const QString& serverText = {});
   bool parseReply();   // true when a reply was completed and handed on
@@ -100,10 +111,15 @@ class LineChannel : public QObject {
   qint64 data_limit_ = qint64(256) << 20;
   Transcript transcript_;
   QString host_;
+  quint16 port_ = 0;
   bool handshaking_ = false;
   bool starting_tls_ = false;
   bool connected_ = false;
   QString tls_errors_;
+  QString tls_refusal_;  // our own reason for refusing the certificate
+  // The socket whose certificate the user is being asked about: it is still
+  // inside its own signal, so closing only lets go of it.
+  QSslSocket* judging_ = nullptr;
 
   QByteArray buffer_;
   qsizetype pos_ = 0;

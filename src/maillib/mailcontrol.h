@@ -85,8 +85,13 @@ class MailControl : public QObject {
   void setUserName(const QString& user) { user_name_ = user; }
   QString Password() const { return password_; }
   void setPassword(const QString& password) { password_ = password; }
+  // Whether the password may go to a server that offers no encryption
+  // (off by default: the login is then refused before anything is sent).
+  bool allowPlainLogin() const { return allow_plain_login_; }
+  void setAllowPlainLogin(bool allow) { allow_plain_login_ = allow; }
   QString Sender() const { return sender_; }
-  void setSender(const QString& sender) { sender_ = sender; }
+  // Line breaks become blanks: the sender can never add an SMTP command.
+  void setSender(const QString& sender);
   int MessageCount() const { return message_count_; }
   // Server message number (POP3) or, when sending, the message token.
   QString MessageNumber() const { return message_number_; }
@@ -163,8 +168,13 @@ class MailControl : public QObject {
   bool loadMessageBytes(const QByteArray& raw);
   // The current message as it goes over SMTP (Bcc left out) or to a file.
   QByteArray messageBytes(bool forTransport) const;
-  // Envelope recipients: every address of To, CC and BCC.
+  // Envelope recipients: every address of To, CC and BCC (an address
+  // holding a blank or a control character is left out).
   QStringList recipientAddresses() const;
+  // The current message as it stands, and putting it back later (a
+  // compose window that failed to send keeps what was written).
+  QByteArray snapshot() const;
+  void restore(const QByteArray& snapshot);
 
   // --- typed message operations (see the top of this file)
   // Loads a message file; the fields of the message are readable at once.
@@ -246,6 +256,7 @@ class MailControl : public QObject {
   QString user_name_;
   QString password_;
   QString sender_;
+  bool allow_plain_login_ = false;
   int message_count_ = 0;
   QString message_number_;
   int part_index_ = 0;

@@ -94,9 +94,18 @@ QString MailControl::Subject() const { return fieldOf(engine_->message(), "Subje
 QString MailControl::Date() const { return fieldOf(engine_->message(), "Date"); }
 
 namespace {
-void setField(maillib::MessageEngine& engine, const char* name, const QString& value, bool addresses) {
+// A header value typed or pasted on several lines goes on one: a line
+// break can never start a header of its own.
+QString oneLine(QString value) {
+  for (QChar& c : value)
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) c = QLatin1Char(' ');
+  return value;
+}
+
+void setField(maillib::MessageEngine& engine, const char* name, const QString& typed, bool addresses) {
   Entity* m = engine.message();
   if (!m) return;
+  const QString value = oneLine(typed);
   if (value.trimmed().isEmpty()) {
     if (m->find(name)) m->remove(name);
   } else {
@@ -150,7 +159,10 @@ QString MailControl::HeaderLine(int index) const {
   return {};
 }
 
-void MailControl::setHeaderLine(int index, const QString& line) {
+void MailControl::setSender(const QString& sender) { sender_ = oneLine(sender); }
+
+void MailControl::setHeaderLine(int index, const QString& typed) {
+  const QString line = oneLine(typed);
   Entity* m = engine_->message();
   const qsizetype colon = line.indexOf(QLatin1Char(':'));
   const QByteArray name = colon > 0 ? line.left(colon).trimmed().toLatin1() : QByteArray();
@@ -343,12 +355,23 @@ QStringList MailControl::recipientAddresses() const {
     // encoded word.
     for (const QString& a : maillib::splitAddressList(mt::rawToText(mt::unfold(r->value(field))))) {
       bool seen = false;
+      for (const QChar c : a)
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7F) seen = true;
       for (const QString& o : out)
         if (o.compare(a, Qt::CaseInsensitive) == 0) seen = true;
       if (!seen) out.append(a);
     }
   }
   return out;
+}
+
+QByteArray MailControl::snapshot() const {
+  return engine_->isEmpty() ? QByteArray() : engine_->serialize(false);
+}
+
+void MailControl::restore(const QByteArray& snapshot) {
+  release();
+  if (!snapshot.isEmpty()) loadMessageBytes(snapshot);
 }
 
 // ------------------------------------------------------------ outcomes

@@ -127,6 +127,7 @@ void NetSession::start(Kind kind) {
   Op op;
   op.kind = kind;
   op.protocol = control_->Protocol();
+  op.allowPlainLogin = control_->allowPlainLogin();
   op.host = control_->Host();
   op.user = control_->UserName();
   op.password = control_->Password();
@@ -260,6 +261,8 @@ void NetSession::execute(Op& op) {
                                  {}});
       pop3_.setActive(pop);
       smtp_.setActive(!pop);
+      pop3_.setAllowPlainLogin(op.allowPlainLogin);
+      smtp_.setAllowPlainLogin(op.allowPlainLogin);
       if (pop) {
         pop3_.login(server.host, server.port, server.implicitTls, op.user, op.password, [this] {
           connected_ = 1;

@@ -57,6 +57,7 @@ class NetSession : public QObject {
   struct Op {
     Kind kind;
     long protocol = 1;
+    bool allowPlainLogin = false;
     QString host, user, password, number, sender;
     QByteArray message;
     QStringList recipients;

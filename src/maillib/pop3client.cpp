@@ -70,6 +70,8 @@ void Pop3Client::afterGreeting() {
 void Pop3Client::sendUser() {
   if (user_.isEmpty())
     return fail(MailControl::ErrAuth, QStringLiteral("No POP3 user name is set."));
+  if (!mayLogin(QStringLiteral("POP3 server %1").arg(host_), user_, password_))
+    return;
   ch_->sendLine("USER " + user_.toUtf8());
   ch_->expect(ReplyKind::Pop3Status, [this](Reply& r) {
     if (!r.ok)

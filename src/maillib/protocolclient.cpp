@@ -1,5 +1,7 @@
 #include "maillib/protocolclient.h"
 
+#include "maillib/mailcontrol.h"
+
 namespace maillib {
 
 ProtocolClient::ProtocolClient(LineChannel* channel, QObject* parent) : QObject(parent), ch_(channel) {
@@ -27,6 +29,24 @@ void ProtocolClient::fail(int code, const QString& diagnosis, const Reply* reply
   }
   if (fail_)
     fail_(NetError{code, diagnosis, reply ? reply->shownText() : QString()});
+}
+
+bool ProtocolClient::mayLogin(const QString& server, const QString& user, const QString& password) {
+  if (breaksCommandLine(user) || breaksCommandLine(password)) {
+    fail(MailControl::ErrAuth,
+         QStringLiteral("The user name or password for the %1 holds a line break or NUL "
+                        "character, so the login was not sent.")
+             .arg(server));
+    return false;
+  }
+  if (ch_->isEncrypted() || allow_plain_login_)
+    return true;
+  fail(MailControl::ErrTls,
+       QStringLiteral("The %1 offers no encrypted connection, so the password was not sent. "
+                      "To send it unencrypted anyway, turn on \"Allow password without "
+                      "encryption\" in Connection Options.")
+           .arg(server));
+  return false;
 }
 
 void ProtocolClient::sayGoodbye(ReplyKind kind, DoneFn done) {

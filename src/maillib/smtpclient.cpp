@@ -38,6 +38,19 @@ QByteArray smtpDataBlock(const QByteArray& message) {
   return out;
 }
 
+namespace {
+
+// An address as an error message shows it: line breaks and NULs written out,
+// so the user sees what was wrong with it.
+QString visibleAddress(QString text) {
+  text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+  text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+  text.replace(QChar(0), QStringLiteral("\\0"));
+  return text;
+}
+
+}  // namespace
+
 SmtpClient::SmtpClient(LineChannel* channel, QObject* parent) : ProtocolClient(channel, parent) {}
 
 void SmtpClient::sessionLost() { ready_ = false; }
@@ -130,6 +143,8 @@ void SmtpClient::finishOpen() {
 }
 
 void SmtpClient::authenticate() {
+  if (!mayLogin(QStringLiteral("SMTP server %1").arg(host_), user_, password_))
+    return;
   const QByteArray user = user_.toUtf8();
   const QByteArray pass = password_.toUtf8();
   auto onResult = [this](Reply& r) {
@@ -137,6 +152,8 @@ void SmtpClient::authenticate() {
       return finishOpen();
     fail(MailControl::ErrAuth, QStringLiteral("The SMTP server %1 refused the login.").arg(host_), &r);
   };
+  // Without TLS (only when the user allowed it) CRAM-MD5 at least keeps the
+  // password itself off the wire.
   QList<QByteArray> order;
   if (ch_->isEncrypted())
     order = {"PLAIN", "LOGIN", "CRAM-MD5"};
@@ -189,6 +206,14 @@ void SmtpClient::send(const QString& from, const QStringList& recipients, const 
     return fail(MailControl::ErrState, QStringLiteral("Not connected to an SMTP server."));
   if (recipients.isEmpty())
     return fail(MailControl::ErrState, QStringLiteral("The message has no recipients."), nullptr, true);
+  const QStringList addresses = QStringList(recipients) << from;
+  for (const QString& address : addresses)
+    if (breaksCommandLine(address))
+      return fail(MailControl::ErrState,
+                  QStringLiteral("The address \"%1\" holds a line break or NUL character; nothing "
+                                 "was sent.")
+                      .arg(visibleAddress(address)),
+                  nullptr, true);
   block_ = smtpDataBlock(message);
   if (size_limit_ > 0 && block_.size() > size_limit_)
     return fail(MailControl::ErrTooLarge,

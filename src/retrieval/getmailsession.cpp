@@ -53,6 +53,7 @@ void GetMailSession::begin(bool everything) {
   control_->setHost(settings().pop_host);
   control_->setUserName(settings().pop_user);
   control_->setPassword(settings().pop_password);
+  control_->setAllowPlainLogin(settings().allow_plain_login);
   control_->setActionCode(3);
   finishedIfBlocking();
 }

@@ -47,6 +47,7 @@ void testform::Form_Load() {
   Mail1->setHost(settings().pop_host);
   Mail1->setUserName(settings().pop_user);
   Mail1->setPassword(settings().pop_password);
+  Mail1->setAllowPlainLogin(settings().allow_plain_login);
   Mail1->setDebugMode(0);
 }
 

@@ -18,8 +18,12 @@ ConnectionOptionsForm::ConnectionOptionsForm(QWidget* parent) : QDialog(parent) 
   PopPasswd1 = dialogparts::addField(grid, 2, QStringLiteral("Password:"), QStringLiteral("PopPasswd1"), true);
   PopPasswd2 = dialogparts::addField(grid, 3, QStringLiteral("Password"), QStringLiteral("PopPasswd2"), true);
   SmtpHost = dialogparts::addField(grid, 4, QStringLiteral("SMTP Host:"), QStringLiteral("SmtpHost"));
-  save_info = dialogparts::addSaveInfo(grid, 5);
-  std::tie(Ok, Cancel) = dialogparts::addButtons(grid, 6, this);
+  AllowPlainLogin = new QCheckBox(QStringLiteral("Allow password without encryption"), this);
+  AllowPlainLogin->setObjectName(QStringLiteral("AllowPlainLogin"));
+  grid->addWidget(AllowPlainLogin, 5, 1);
+  save_info = dialogparts::addSaveInfo(grid, 6);
+  std::tie(Ok, Cancel) = dialogparts::addButtons(grid, 7, this);
+  connect(AllowPlainLogin, &QCheckBox::clicked, this, &ConnectionOptionsForm::AllowPlainLogin_Click);
   connect(Ok, &QPushButton::clicked, this, &ConnectionOptionsForm::Ok_Click);
   connect(Cancel, &QPushButton::clicked, this, &ConnectionOptionsForm::Cancel_Click);
   Form_Load();
@@ -31,6 +35,17 @@ void ConnectionOptionsForm::Form_Load() {
   PopUserName->setText(s.pop_user);
   PopPasswd1->setText(s.pop_password);
   SmtpHost->setText(s.smtp_host);
+  AllowPlainLogin->setChecked(s.allow_plain_login);
+}
+
+void ConnectionOptionsForm::AllowPlainLogin_Click(bool checked) {
+  if (!checked)
+    return;
+  platform::msgBox(QStringLiteral("With this on, your password goes over the network unencrypted "
+                                  "to a server that offers no encryption, and anyone on the way "
+                                  "can read it. Turn it on only for a server that cannot encrypt, "
+                                  "on a network you trust."),
+                   {}, platform::MessageIcon::Exclamation);
 }
 
 void ConnectionOptionsForm::Ok_Click() {
@@ -43,6 +58,7 @@ void ConnectionOptionsForm::Ok_Click() {
   s.pop_host = PopHost->text().trimmed();
   s.pop_user = PopUserName->text().trimmed();
   s.smtp_host = SmtpHost->text().trimmed();
+  s.allow_plain_login = AllowPlainLogin->isChecked();
   if (!save_info->isChecked())
     return;
   if (s.pop_host.isEmpty() || s.pop_user.isEmpty() || s.pop_password.isEmpty() || s.smtp_host.isEmpty()) {
@@ -51,7 +67,7 @@ void ConnectionOptionsForm::Ok_Click() {
   }
   storeSettings(settingsBackend(),
                 {QStringLiteral("POPHOST"), QStringLiteral("POPUSER"), QStringLiteral("POPDOOR"),
-                 QStringLiteral("SMTPHOST")},
+                 QStringLiteral("SMTPHOST"), kPlainLoginName},
                 s);
   platform::msgBox(QStringLiteral("Values Saved"));
   accept();

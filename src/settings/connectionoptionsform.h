@@ -16,6 +16,8 @@ class ConnectionOptionsForm : public QDialog {
   QLineEdit* PopPasswd1 = nullptr;
   QLineEdit* PopPasswd2 = nullptr;
   QLineEdit* SmtpHost = nullptr;
+  // Lets the password go to a server that offers no encryption.
+  QCheckBox* AllowPlainLogin = nullptr;
   QCheckBox* save_info = nullptr;
   QPushButton* Ok = nullptr;
   QPushButton* Cancel = nullptr;
@@ -23,4 +25,6 @@ class ConnectionOptionsForm : public QDialog {
   void Form_Load();
   void Ok_Click();
   void Cancel_Click();
+  // Warns when the user turns plain logins on.
+  void AllowPlainLogin_Click(bool checked);
 };

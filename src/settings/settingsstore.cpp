@@ -110,6 +110,8 @@ bool loadSettings(TovelSettings& s, SettingsBackend& backend) {
       return false;
     *settingByName(s, name) = *plain;
   }
+  const QString plain = drop_terminator(backend.query_value(kPlainLoginName)).trimmed();
+  s.allow_plain_login = !plain.isEmpty() && decode_value(plain) == QStringLiteral("1");
   for (const QString& name : kSettingNames)
     if (settingByName(s, name)->isEmpty())
       return false;
@@ -119,6 +121,11 @@ bool loadSettings(TovelSettings& s, SettingsBackend& backend) {
 void storeSettings(SettingsBackend& backend, const QStringList& names, const TovelSettings& s) {
   backend.create_key();
   TovelSettings copy = s;
-  for (const QString& name : names)
-    backend.set_key_value(name, encode_value(*settingByName(copy, name)));
+  for (const QString& name : names) {
+    if (name == kPlainLoginName)
+      backend.set_key_value(name, encode_value(s.allow_plain_login ? QStringLiteral("1")
+                                                                   : QStringLiteral("0")));
+    else
+      backend.set_key_value(name, encode_value(*settingByName(copy, name)));
+  }
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The six settings and the store that keeps them between runs: the registry
 // key "SOFTWARE\TOVELMAIL" on Windows, an INI file (mode 0600) elsewhere.
-// Values are kept in their digit-encoded form under the same names.
+// Values are kept in their digit-encoded form under the same names. A
+// seventh, optional value, PLAINLOGIN ("1" or "0", encoded the same way),
+// says whether the password may go to a server without encryption.
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -13,6 +15,9 @@ struct TovelSettings {
   QString pop_user;
   QString pop_password;
   QString smtp_host;
+  // Off unless the user allowed it: logins over unencrypted connections are
+  // refused.
+  bool allow_plain_login = false;
   // Copies of the POP login taken at start-up.
   QString session_user;
   QString session_password;
@@ -25,6 +30,9 @@ inline const QString kSettingsKey = QStringLiteral("SOFTWARE\\TOVELMAIL");
 inline const QStringList kSettingNames = {
     QStringLiteral("USEREMAIL"), QStringLiteral("USERNAME"), QStringLiteral("POPHOST"),
     QStringLiteral("POPUSER"),   QStringLiteral("POPDOOR"),  QStringLiteral("SMTPHOST")};
+
+// Not among kSettingNames: a store without it is complete, and reads as off.
+inline const QString kPlainLoginName = QStringLiteral("PLAINLOGIN");
 
 class SettingsBackend {
  public:
@@ -57,10 +65,12 @@ QString drop_terminator(const QString& text);
 
 // Loads the six settings into s in the order of kSettingNames. A missing
 // value keeps the present one. A damaged value ends the load at once with
-// false. True when all six are non-empty afterwards.
+// false. True when all six are non-empty afterwards. PLAINLOGIN is read
+// last; anything but a stored "1" leaves plain logins off.
 bool loadSettings(TovelSettings& s, SettingsBackend& backend);
 
-// Encodes and stores the named settings (create_key first).
+// Encodes and stores the named settings (create_key first); the names may
+// include kPlainLoginName.
 void storeSettings(SettingsBackend& backend, const QStringList& names, const TovelSettings& s);
 
 QString* settingByName(TovelSettings& s, const QString& name);

@@ -7,6 +7,7 @@
 #include "settings/connectionoptionsform.h"
 #include "settings/settingsstore.h"
 #include "settings/userinfo.h"
+#include "shell/certificatequestion.h"
 #include "shell/frmsplash.h"
 #include "shell/mainlayout.h"
 #include "shell/picturebutton.h"
@@ -51,6 +52,7 @@ MailForm::MailForm(QWidget* parent) : QMainWindow(parent) {
   connectHandlers();
   createUnicodeSupport();
   placeDesignControls();
+  installCertificateQuestion();
   setMinimumSize(twipsToPixels(MainLayoutDesign::kMinInnerWidth + 600),
                  twipsToPixels(MainLayoutDesign::kMinInnerHeight + 900));
   resize(twipsToPixels(14100), twipsToPixels(9600));

@@ -185,7 +185,11 @@ class MailForm : public QMainWindow {
   void cmdReply_Click();
   void forward_msg_Click();
   void news_msg_Click();
+  // ----- out-box delivery (mailform_deliver.cpp)
   void MnuDeliverMessages_Click();
+  void watchSending();  // the compose window's runs reach the status area
+  void showSendProgress(const QString& text);
+  void deliveryRunFinished();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

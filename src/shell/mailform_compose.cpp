@@ -1,4 +1,4 @@
-// Reply, forward, new message and out-box delivery.
+// Reply, forward and new message.
 #include "compose/newmessage.h"
 #include "compose/replydraft.h"
 #include "compose/replywindow.h"
@@ -64,7 +64,13 @@ static void fillAndShow(MailForm& form, NewMessage* compose, const compose::Repl
   showComposeWindow(compose);
 }
 
+// The compose window's message is on its way to the server: it is not
+// replaced, and no part is saved for it.
+static bool sendUnderWay() { return newMessageLoaded() && newMessage()->refuseWhileSending(); }
+
 void MailForm::cmdReply_Click() {
+  if (sendUnderWay())
+    return;
   const auto source = shownMessageSource(*this);
   if (!source)
     return;
@@ -73,6 +79,8 @@ void MailForm::cmdReply_Click() {
 }
 
 void MailForm::forward_msg_Click() {
+  if (sendUnderWay())
+    return;
   const auto source = shownMessageSource(*this);
   if (!source)
     return;
@@ -99,4 +107,3 @@ void MailForm::news_msg_Click() {
   showComposeWindow(newMessage());
   mnuDelMsgSvr->setEnabled(true);
 }
-void MailForm::MnuDeliverMessages_Click() {}

@@ -33,6 +33,7 @@ void MailForm::applyStartupFonts() {
 
   // The first reference to the compose window loads it, hidden.
   setNewMessageOwner(this);
+  watchSending();
   NewMessage* compose = newMessage();
   compose->fillCharacterPicker();
   for (QWidget* box : {static_cast<QWidget*>(compose->txtBody), static_cast<QWidget*>(compose->txtSubject)}) {

@@ -146,6 +146,8 @@ class ComposeTest : public QObject {
   void unloadFromItsOwnHandler();
   void closingAsksBeforeDiscarding_data();
   void closingAsksBeforeDiscarding();
+  void sendChecksTheFieldsFirst_data();
+  void sendChecksTheFieldsFirst();
   void resizingStretchesFieldsAndBody();
   void screenshots();
 
@@ -535,6 +537,48 @@ void ComposeTest::closingAsksBeforeDiscarding() {
     QVERIFY(w->isVisible());
     QCOMPARE(w->cmbAttachments->count(), 1);
   }
+}
+
+void ComposeTest::sendChecksTheFieldsFirst_data() {
+  QTest::addColumn<QString>("to");
+  QTest::addColumn<QString>("subject");
+  QTest::addColumn<QString>("cc");
+  QTest::addColumn<QStringList>("shown");
+  QTest::addColumn<QString>("ccAfter");
+  const QString good = QStringLiteral("a@x.org");
+  QTest::newRow("no at in To") << "a.x.org" << "s" << "" << QStringList{"Incorrec E-mail format!"} << "";
+  QTest::newRow("second To entry bad") << "a@x.org, b" << "s" << "" << QStringList{"Incorrec E-mail format!"} << "";
+  QTest::newRow("no subject") << good << "" << "" << QStringList{"Please Enter a Subject"} << "";
+  QTest::newRow("bad copy") << good << " " << "c@x.org;d" << QStringList{"Error in d", "Error in Copy to List"}
+                            << "c@x.org;d";
+  QTest::newRow("copy ends in comma") << good << "s" << "c@x.org," << QStringList{"Error in Copy to List"}
+                                      << "c@x.org,";
+  // All good but the BCC: the CC box already shows its list normalised.
+  QTest::newRow("normalised, then bad blind copy") << good << "s" << "c@x.org; d@y.org"
+                                                   << QStringList{"Error in e", "Error in Copy to List"}
+                                                   << "c@x.org, d@y.org";
+}
+
+void ComposeTest::sendChecksTheFieldsFirst() {
+  QFETCH(QString, to);
+  QFETCH(QString, subject);
+  QFETCH(QString, cc);
+  QFETCH(QStringList, shown);
+  QFETCH(QString, ccAfter);
+  NewMessage* w = compose();
+  w->txtTo->setText(to);
+  w->txtSubject->setText(subject);
+  w->txtCC->setText(cc);
+  w->txtBCC->setText(QTest::currentDataTag() == QByteArray("normalised, then bad blind copy") ? QStringLiteral("e")
+                                                                                           : QString());
+  w->setBodyText(QStringLiteral("kept"));
+  QTest::mouseClick(w->Send, Qt::LeftButton);
+  QCOMPARE(prompter_->messages, shown);
+  QVERIFY(!w->isSending());
+  QVERIFY(w->isVisible());
+  QCOMPARE(w->txtCC->text(), ccAfter);
+  QCOMPARE(w->bodyText(), QStringLiteral("kept"));
+  QVERIFY(QDir(root_->path(QStringLiteral("Sent"))).entryList(QDir::Files).isEmpty());
 }
 
 void ComposeTest::resizingStretchesFieldsAndBody() {

@@ -22,6 +22,7 @@ class DialogsTest : public QObject {
   void connectionNeedsEveryField();
   void storedPasswordMustBeTypedAgain();
   void focusSelectsWholeText();
+  void plainLoginIsOffUntilAllowedWithAWarning();
 
  private:
   std::unique_ptr<TestRoot> root_;
@@ -149,6 +150,44 @@ void DialogsTest::focusSelectsWholeText() {
   QVERIFY(QTest::qWaitForWindowActive(&dialog));
   dialog.SmtpHost->setFocus();
   QTRY_COMPARE(dialog.SmtpHost->selectedText(), QStringLiteral("smtp.example.org"));
+}
+
+void DialogsTest::plainLoginIsOffUntilAllowedWithAWarning() {
+  auto fill = [](ConnectionOptionsForm& dialog) {
+    for (QLineEdit* box : {dialog.PopHost, dialog.PopUserName, dialog.SmtpHost})
+      box->setText(QStringLiteral("x"));
+    dialog.PopPasswd1->setText(QStringLiteral("pw"));
+    dialog.PopPasswd2->setText(QStringLiteral("pw"));
+  };
+  {
+    ConnectionOptionsForm dialog;
+    dialog.show();
+    QVERIFY(!dialog.AllowPlainLogin->isChecked());
+    QCOMPARE(dialog.findChild<QCheckBox*>(QStringLiteral("AllowPlainLogin")), dialog.AllowPlainLogin);
+    QTest::mouseClick(dialog.AllowPlainLogin, Qt::LeftButton);
+    QVERIFY(dialog.AllowPlainLogin->isChecked());
+    QCOMPARE(prompter_->messages.size(), 1);
+    QVERIFY(prompter_->messages.first().contains(QStringLiteral("unencrypted")));
+    fill(dialog);
+    dialog.Ok->click();
+    QVERIFY(settings().allow_plain_login);
+  }
+  TovelSettings loaded;
+  loadSettings(loaded, settingsBackend());
+  QVERIFY(loaded.allow_plain_login);
+  QCOMPARE(decode_value(settingsBackend().query_value(QStringLiteral("POPHOST"))), QStringLiteral("x"));
+
+  // Opened again it shows the stored choice; turning it off warns of nothing.
+  prompter_->messages.clear();
+  ConnectionOptionsForm again;
+  again.show();
+  QVERIFY(again.AllowPlainLogin->isChecked());
+  QTest::mouseClick(again.AllowPlainLogin, Qt::LeftButton);
+  fill(again);
+  again.Ok->click();
+  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Values Saved")});
+  loadSettings(loaded, settingsBackend());
+  QVERIFY(!loaded.allow_plain_login);
 }
 
 QTEST_MAIN(DialogsTest)

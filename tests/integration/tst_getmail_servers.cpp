@@ -232,6 +232,9 @@ void GetMailServersTest::untrustedServerIsNotAskedForMail() {
   const QString shown = f->prompter->messages.first();
   QVERIFY2(shown.contains(QStringLiteral("certificate")), qPrintable(shown));
   QVERIFY(shown.endsWith(QStringLiteral("( 20201)")));
+  // The user was shown the certificate and said No (the scripted answer).
+  QCOMPARE(f->prompter->questions.size(), 1);
+  QVERIFY(f->prompter->questions.first().contains(QStringLiteral("SHA-256 fingerprint: ")));
   QVERIFY(f->inboxNames().isEmpty());
   QCOMPARE(servers_.messageCount(), 1);
 }

@@ -2,11 +2,14 @@
 // (STARTTLS, AUTH, SMTPS, size limit) and delivers it to the maildir that
 // Dovecot serves over POP3 (STLS, POP3S); what comes back is byte for byte
 // what the server holds. Certificates are checked for real.
+#include "maillib/certificatetrust.h"
 #include "maillib/mailcontrol.h"
 #include "maillib/netsession.h"
 #include "support/mailservers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +63,8 @@ class NetServersTest : public QObject {
   void submissionNeedsTlsAndLogin();
   void implicitTlsPorts();
   void untrustedCertificateIsRefused();
+  void certificateTrustedOnFirstUseOnly_data();
+  void certificateTrustedOnFirstUseOnly();
   void wrongPopPassword();
   void tooLargeIsRefusedBeforeData();
   void deleteAndQuitCommits();
@@ -80,6 +85,8 @@ void NetServersTest::initTestCase() {
 
 void NetServersTest::init() {
   qputenv("TOVELMAIL_CA_FILE", servers_.caFile().toLocal8Bit());
+  qunsetenv("TOVELMAIL_SETTINGS");
+  maillib::setCertificateDecider({});
   servers_.clearMailbox();
 }
 
@@ -238,6 +245,81 @@ void NetServersTest::untrustedCertificateIsRefused() {
     QVERIFY(!s.transcript().contains(QStringLiteral("--> AUTH")));
     QVERIFY(!s.transcript().contains(QStringLiteral("--> MAIL")));
   }
+}
+
+void NetServersTest::certificateTrustedOnFirstUseOnly_data() {
+  QTest::addColumn<bool>("pop");
+  QTest::addColumn<bool>("blocking");
+  QTest::newRow("POP3 STLS, asynchronous") << true << false;
+  QTest::newRow("SMTP STARTTLS, blocking") << false << true;
+}
+
+void NetServersTest::certificateTrustedOnFirstUseOnly() {
+  QFETCH(bool, pop);
+  QFETCH(bool, blocking);
+  qunsetenv("TOVELMAIL_CA_FILE");
+  QTemporaryDir config;
+  qputenv("TOVELMAIL_SETTINGS", config.filePath(QStringLiteral("tovelmail.ini")).toLocal8Bit());
+  QList<maillib::CertificateFacts> asked;
+  maillib::setCertificateDecider([&](const maillib::CertificateFacts& facts) {
+    asked << facts;
+    return true;
+  });
+  struct Outcome {
+    bool ok = false;
+    int code = 0;
+    QString error, transcript;
+  };
+  auto connectOnce = [&] {
+    MailControl c;
+    Spies s(&c);
+    c.setBlocking(blocking);
+    c.setDebugMode(1);
+    c.setProtocol(pop ? 1 : 0);
+    c.setHost(pop ? servers_.pop3Host() : servers_.smtpHost());
+    c.setUserName(MailServers::user());
+    c.setPassword(MailServers::password());
+    Outcome out;
+    out.ok = run(c, s, 3);
+    out.code = s.lastCode();
+    out.error = s.lastError();
+    run(c, s, 8);
+    out.transcript = s.transcript();
+    return out;
+  };
+
+  const Outcome first = connectOnce();
+  QVERIFY2(first.ok, qPrintable(first.error));
+  QCOMPARE(asked.size(), 1);
+  const maillib::CertificateFacts facts = asked.first();
+  QCOMPARE(facts.server, pop ? servers_.pop3Host() : servers_.smtpHost());
+  QCOMPARE(facts.subject, QStringLiteral("CN=localhost"));
+  QCOMPARE(facts.issuer, QStringLiteral("CN=Test Mail Authority"));
+  QCOMPARE(facts.fingerprint.size(), 32 * 3 - 1);
+  QVERIFY(facts.validFrom < QDateTime::currentDateTimeUtc() &&
+          QDateTime::currentDateTimeUtc() < facts.validUntil);
+  const QString storePath = maillib::CertificateTrustStore::defaultPath();
+  QCOMPARE(QFileInfo(storePath).absolutePath(), QFileInfo(config.path()).absoluteFilePath());
+  // Only the owner may read or write it (the User bits repeat the owner's).
+  QCOMPARE(QFile::permissions(storePath) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+           QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+  QVERIFY(connectOnce().ok);  // silent the second time
+  QCOMPARE(asked.size(), 1);
+
+  // The server now shows another certificate than the one trusted.
+  QString other = facts.fingerprint;
+  other[0] = other[0] == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
+  QVERIFY(maillib::CertificateTrustStore(storePath).trust(facts.server, other));
+  const Outcome changed = connectOnce();
+  QVERIFY(!changed.ok);
+  QCOMPARE(asked.size(), 1);  // refused, not asked again
+  QCOMPARE(changed.code, int(MailControl::ErrTls));
+  QVERIFY2(changed.error.contains(QStringLiteral("not the one you trusted")), qPrintable(changed.error));
+  QVERIFY(changed.error.contains(storePath));
+  QVERIFY(!changed.transcript.contains(QStringLiteral("--> PASS")));
+  QVERIFY(!changed.transcript.contains(QStringLiteral("--> AUTH")));
+
 }
 
 void NetServersTest::wrongPopPassword() {

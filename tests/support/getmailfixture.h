@@ -14,7 +14,10 @@
 #include <memory>
 
 struct GetMailFixture {
-  GetMailFixture(const QString& popHost, const QString& user, const QString& password) {
+  // Scripted servers speak no TLS, so logins in clear are allowed unless a
+  // test says otherwise; the real servers offer TLS and always get it.
+  GetMailFixture(const QString& popHost, const QString& user, const QString& password,
+                 bool allowPlainLogin = true) {
     root = std::make_unique<TestRoot>();
     resetProgramState(*root);
     prompter = std::make_unique<ScriptedPrompter>();
@@ -25,7 +28,8 @@ struct GetMailFixture {
     s.pop_user = user;
     s.pop_password = password;
     s.smtp_host = QStringLiteral("127.0.0.1:25");
-    storeSettings(settingsBackend(), kSettingNames, s);
+    s.allow_plain_login = allowPlainLogin;
+    storeSettings(settingsBackend(), QStringList(kSettingNames) << kPlainLoginName, s);
     form = std::make_unique<MailForm>();
     form->Form_Load(false);
     form->chkHostDelete->setChecked(false);

@@ -26,11 +26,13 @@ struct Spies {
   QString errorText(int i = 0) const { return error.at(i).at(1).toString(); }
 };
 
+// The scripted server speaks no TLS, so the login in clear is allowed.
 void point(MailControl& c, const ScriptedPeer& peer) {
   c.setProtocol(1);
   c.setHost(peer.host());
   c.setUserName(QStringLiteral("joe"));
   c.setPassword(QStringLiteral("s3cret"));
+  c.setAllowPlainLogin(true);
 }
 
 // Waits until the control has reported count events (Done or AsyncError).
@@ -62,6 +64,8 @@ class Pop3Test : public QObject {
   void blockingModeFinishesInsideTheCall();
   void transcriptMasksThePassword();
   void offeredTlsIsNeverSkipped();
+  void loginNeverGoesOutUnprotected_data();
+  void loginNeverGoesOutUnprotected();
 };
 
 void Pop3Test::hostAndPortText() {
@@ -136,6 +140,7 @@ void Pop3Test::retrieveUnstuffsAndKeepsBytes() {
   peer.servePop3({kTricky, QByteArray("LF only\nline\n")});
   maillib::LineChannel channel;
   maillib::Pop3Client pop(&channel);
+  pop.setAllowPlainLogin(true);
   QList<maillib::NetError> errors;
   pop.setFailureHandler([&](const maillib::NetError& e) { errors << e; });
   QSignalSpy read(&channel, &maillib::LineChannel::dataRead);
@@ -357,6 +362,59 @@ void Pop3Test::offeredTlsIsNeverSkipped() {
   QCOMPARE(s.errorCode(), int(MailControl::ErrTls));
   for (const QByteArray& cmd : peer.commands)
     QVERIFY(!cmd.startsWith("USER") && !cmd.startsWith("PASS"));
+}
+
+void Pop3Test::loginNeverGoesOutUnprotected_data() {
+  QTest::addColumn<QByteArray>("capa");
+  QTest::addColumn<QByteArray>("stlsReply");
+  QTest::addColumn<bool>("allowPlain");
+  QTest::addColumn<QString>("user");
+  QTest::addColumn<int>("code");  // 0: the login goes through
+  QTest::addColumn<QString>("why");
+  const QByteArray plain = "+OK\r\nUSER\r\n.\r\n";
+  const QByteArray stls = "+OK\r\nSTLS\r\nUSER\r\n.\r\n";
+  QTest::newRow("no STLS offered") << plain << QByteArray() << false << "joe"
+                                   << int(MailControl::ErrTls)
+                                   << "turn on \"Allow password without encryption\"";
+  QTest::newRow("no STLS, plain allowed") << plain << QByteArray() << true << "joe" << 0 << "";
+  // A man in the middle answers for the server before TLS starts.
+  QTest::newRow("bytes after the STLS answer")
+      << stls << QByteArray("+OK begin TLS\r\n+OK logged in\r\n") << true << "joe"
+      << int(MailControl::ErrTls) << "before the secure connection began";
+  QTest::newRow("line break in the user name")
+      << plain << QByteArray() << true << "joe\r\nDELE 1" << int(MailControl::ErrAuth)
+      << "line break";
+}
+
+void Pop3Test::loginNeverGoesOutUnprotected() {
+  QFETCH(QByteArray, capa);
+  QFETCH(QByteArray, stlsReply);
+  QFETCH(bool, allowPlain);
+  QFETCH(QString, user);
+  QFETCH(int, code);
+  QFETCH(QString, why);
+  ScriptedPeer peer;
+  peer.servePop3({"a\r\n"});
+  peer.on("CAPA", capa);
+  if (!stlsReply.isEmpty())
+    peer.on("STLS", stlsReply);
+  MailControl c;
+  Spies s(&c);
+  point(c, peer);
+  c.setUserName(user);
+  c.setAllowPlainLogin(allowPlain);
+  c.setActionCode(3);
+  QVERIFY(settle(s));
+  if (code == 0) {
+    QCOMPARE(s.done.size(), 1);
+    QVERIFY(peer.commands.contains("PASS s3cret"));
+    return;
+  }
+  QCOMPARE(s.errorCode(), code);
+  for (const QByteArray& cmd : peer.commands)
+    QVERIFY2(!cmd.startsWith("USER") && !cmd.startsWith("PASS") && !cmd.startsWith("DELE"), cmd);
+  QVERIFY(s.errorText().contains(QStringLiteral("127.0.0.1")));
+  QVERIFY2(s.errorText().contains(why), qPrintable(s.errorText()));
 }
 
 QTEST_GUILESS_MAIN(Pop3Test)

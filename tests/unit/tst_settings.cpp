@@ -41,6 +41,7 @@ class SettingsTest : public QObject {
   void missingKeyLoadsNothing();
   void fiveOfSixLoadButReportIncomplete();
   void damagedValueStopsTheLoadThere();
+  void plainLoginIsOptionalAndOffUnlessOne();
   void terminatorHandlingKeepsEveryCharacter();
   void iniFileIsPrivateAndRoundTrips();
   void addressCheck();
@@ -95,6 +96,28 @@ void SettingsTest::fiveOfSixLoadButReportIncomplete() {
   s.smtp_host = QStringLiteral("kept");
   QVERIFY(loadSettings(s, backend));
   QCOMPARE(s.smtp_host, QStringLiteral("kept"));
+}
+
+void SettingsTest::plainLoginIsOptionalAndOffUnlessOne() {
+  MapBackend backend;
+  storeAll(backend);
+  TovelSettings s;
+  s.allow_plain_login = true;
+  QVERIFY(loadSettings(s, backend));  // six values are a complete store
+  QVERIFY(!s.allow_plain_login);
+  const QMap<QString, QString> six = backend.values;
+  s.allow_plain_login = true;
+  storeSettings(backend, {kPlainLoginName}, s);
+  QCOMPARE(decode_value(backend.values.value(kPlainLoginName)), QStringLiteral("1"));
+  QVERIFY(loadSettings(s, backend) && s.allow_plain_login);
+  for (const QString& name : kSettingNames)
+    QCOMPARE(backend.values.value(name), six.value(name));
+  // A damaged or unknown value reads as off and spoils nothing else.
+  for (const QString& stored : {QStringLiteral("x9"), encode_value(QStringLiteral("yes"))}) {
+    backend.values[kPlainLoginName] = stored;
+    QVERIFY(loadSettings(s, backend));
+    QVERIFY(!s.allow_plain_login);
+  }
 }
 
 void SettingsTest::damagedValueStopsTheLoadThere() {

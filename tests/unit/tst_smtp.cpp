@@ -27,8 +27,10 @@ void serveSmtp(ScriptedPeer& peer, const QByteArray& ehlo) {
 }
 
 struct Session {
-  explicit Session(ScriptedPeer& peer, const QString& user = {}, const QString& password = {})
+  explicit Session(ScriptedPeer& peer, const QString& user = {}, const QString& password = {},
+                   bool allowPlainLogin = false)
       : smtp(&channel) {
+    smtp.setAllowPlainLogin(allowPlainLogin);
     smtp.setFailureHandler([this](const maillib::NetError& e) { errors << e; });
     smtp.open(QStringLiteral("127.0.0.1"), peer.port(), false, user, password, [this] { opened = true; });
     (void)QTest::qWaitFor([this] { return opened || !errors.isEmpty(); }, 5000);
@@ -58,6 +60,11 @@ class SmtpTest : public QObject {
   void oldServerGetsHelo();
   void loginMethods_data();
   void loginMethods();
+  void loginNeedsTlsUnlessAllowed_data();
+  void loginNeedsTlsUnlessAllowed();
+  void addressesThatBreakTheLineAreRefused_data();
+  void addressesThatBreakTheLineAreRefused();
+  void encodedRecipientCannotAddCommands();
   void tooLargeStopsBeforeMail();
   void oneRefusedRecipientSendsNothing();
   void controlReportsProgressAndDone();
@@ -133,7 +140,8 @@ void SmtpTest::loginMethods() {
   const QByteArray digest =
       QMessageAuthenticationCode::hash(challenge, "pass", QCryptographicHash::Md5).toHex();
   peer.on(QByteArray("user " + digest).toBase64(), "235 ok\r\n");
-  Session s(peer, QStringLiteral("user"), QStringLiteral("pass"));
+  // The scripted server has no TLS: the user allowed logins in clear.
+  Session s(peer, QStringLiteral("user"), QStringLiteral("pass"), true);
   QVERIFY2(s.opened, s.errors.isEmpty() ? "" : qPrintable(s.errors.first().text()));
   bool found = false;
   for (const QByteArray& c : peer.commands)
@@ -146,11 +154,94 @@ void SmtpTest::loginMethods() {
   ScriptedPeer refusing;
   serveSmtp(refusing, "250-scripted\r\n250 AUTH " + offered + "\r\n");
   refusing.on("AUTH", "535 5.7.8 Error: authentication failed\r\n");
-  Session bad(refusing, QStringLiteral("user"), QStringLiteral("pass"));
+  Session bad(refusing, QStringLiteral("user"), QStringLiteral("pass"), true);
   QVERIFY(!bad.opened);
   QCOMPARE(bad.errors.size(), 1);
   QCOMPARE(bad.errors.first().code, int(MailControl::ErrAuth));
   QVERIFY(bad.errors.first().serverText.contains(QStringLiteral("535 5.7.8")));
+}
+
+void SmtpTest::loginNeedsTlsUnlessAllowed_data() {
+  QTest::addColumn<QByteArray>("ehlo");
+  QTest::addColumn<QByteArray>("starttlsReply");
+  QTest::addColumn<bool>("allowPlain");
+  QTest::addColumn<QString>("why");
+  const QByteArray noTls = "250-scripted\r\n250 AUTH PLAIN LOGIN\r\n";
+  const QByteArray tls = "250-scripted\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n";
+  QTest::newRow("no STARTTLS offered") << noTls << QByteArray() << false
+                                       << "\"Allow password without encryption\"";
+  // A man in the middle answers for the server before TLS starts.
+  QTest::newRow("bytes after the STARTTLS answer")
+      << tls << QByteArray("220 go ahead\r\n250 AUTH PLAIN\r\n") << true
+      << "before the secure connection began";
+}
+
+void SmtpTest::loginNeedsTlsUnlessAllowed() {
+  QFETCH(QByteArray, ehlo);
+  QFETCH(QByteArray, starttlsReply);
+  QFETCH(bool, allowPlain);
+  QFETCH(QString, why);
+  ScriptedPeer peer;
+  serveSmtp(peer, ehlo);
+  peer.on("AUTH", "235 ok\r\n");
+  if (!starttlsReply.isEmpty())
+    peer.on("STARTTLS", starttlsReply);
+  Session s(peer, QStringLiteral("user"), QStringLiteral("pass"), allowPlain);
+  QVERIFY(!s.opened);
+  QCOMPARE(s.errors.size(), 1);
+  QCOMPARE(s.errors.first().code, int(MailControl::ErrTls));
+  QVERIFY(s.errors.first().diagnosis.contains(QStringLiteral("127.0.0.1")));
+  QVERIFY2(s.errors.first().diagnosis.contains(why), qPrintable(s.errors.first().diagnosis));
+  for (const QByteArray& c : peer.commands)
+    QVERIFY2(!c.startsWith("AUTH") && !c.startsWith("MAIL"), c);
+}
+
+void SmtpTest::addressesThatBreakTheLineAreRefused_data() {
+  QTest::addColumn<QString>("recipient");
+  QTest::newRow("CR LF") << QStringLiteral("a@x.org>\r\nRCPT TO:<evil@x.org");
+  QTest::newRow("LF") << QStringLiteral("a@x.org\nRSET");
+  QTest::newRow("NUL") << QString::fromUtf8("a@x.org\0b", 9);
+}
+
+void SmtpTest::addressesThatBreakTheLineAreRefused() {
+  QFETCH(QString, recipient);
+  ScriptedPeer peer;
+  serveSmtp(peer, "250 scripted\r\n");
+  Session s(peer);
+  QVERIFY(s.opened);
+  QVERIFY(!s.send({QStringLiteral("ok@x.org"), recipient}, "Subject: s\r\n\r\nbody\r\n"));
+  QCOMPARE(s.errors.size(), 1);
+  QCOMPARE(s.errors.first().code, int(MailControl::ErrState));
+  QVERIFY(!s.errors.first().diagnosis.contains(QLatin1Char('\n')));
+  QCOMPARE(peer.commands, QList<QByteArray>{"EHLO [127.0.0.1]"});
+  // Nothing was sent, so the session is still usable.
+  QVERIFY(s.send({QStringLiteral("ok@x.org")}, "Subject: s\r\n\r\nbody\r\n"));
+}
+
+void SmtpTest::encodedRecipientCannotAddCommands() {
+  ScriptedPeer peer;
+  serveSmtp(peer, "250 scripted\r\n");
+  MailControl c;
+  QSignalSpy done(&c, &MailControl::Done);
+  QSignalSpy error(&c, &MailControl::AsyncError);
+  c.setProtocol(0);
+  c.setHost(peer.host());
+  c.setSender(QStringLiteral("me@example.org"));
+  // Display names and an address that decode to a CR LF and a command.
+  const QByteArray raw =
+      "From: me@example.org\r\n"
+      "To: =?utf-8?q?x=0D=0ARCPT_TO=3A=3Cevil=40x=2Eorg=3E?= <a@x.org>,\r\n"
+      " =?utf-8?b?" + QByteArray("b@x.org>\r\nRCPT TO:<evil@x.org").toBase64() + "?=\r\n"
+      "Subject: s\r\n\r\nbody\r\n";
+  QVERIFY(c.loadMessageBytes(raw));
+  c.setActionCode(3);
+  QTRY_COMPARE(done.size(), 1);
+  c.setTransferFlags(64);
+  c.setActionCode(15);
+  QTRY_COMPARE(done.size() + error.size(), 2);
+  for (const QByteArray& command : peer.commands)
+    QVERIFY2(!command.startsWith("RCPT TO:<evil"), command);
+  QVERIFY(peer.commands.contains("RCPT TO:<a@x.org>"));
 }
 
 void SmtpTest::tooLargeStopsBeforeMail() {
@@ -220,6 +311,7 @@ void SmtpTest::oneControlForBothProtocols() {
   c.setHost(pop.host());
   c.setUserName(QStringLiteral("u"));
   c.setPassword(QStringLiteral("p"));
+  c.setAllowPlainLogin(true);  // the scripted server has no TLS
   c.setActionCode(3);
   QTRY_COMPARE(done.size(), 1);
   c.setProtocol(0);
