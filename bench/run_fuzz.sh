@@ -20,9 +20,9 @@ nice -n 19 cmake --build "$build" --target "$target" >/dev/null
 mkdir -p "$build/corpus" "$build/artifacts"
 cp "$src"/fuzz/corpus/* "$src"/tests/data/* "$build/corpus/" 2>/dev/null || true
 cd "$build"
-# Short allocation stacks: recording full ones for every allocation costs
+# No allocation stacks: recording one for every allocation costs
 # most of the time and fills memory; rerun a crashing input to see more.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=4}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
 [ "$seconds" -gt 0 ] && limit="-max_total_time=$seconds" || limit=""
 nice -n 19 "./bin/$target" corpus $limit -runs="$runs" -dict="$src/fuzz/message.dict" -timeout=20 \
   -rss_limit_mb=2048 -max_len=65536 -artifact_prefix=artifacts/ -print_final_stats=1 2>&1 |

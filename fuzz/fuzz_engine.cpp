@@ -42,23 +42,31 @@ void decodesAlikeInPieces(const QByteArray& body, qsizetype pieceSize) {
 struct Walk {
   maillib::MessageEngine& engine;
   qsizetype pieceSize;
-  int budget = 2000;  // entities visited, so a wide tree stays quick
+  int budget = 300;  // entities visited, so a wide tree stays quick
 
+  // Each entity's own fields and body once: a message's header fields at
+  // the message, a container's content (itself written out whole) only at
+  // the top, so the work per input stays about its size.
   void visit(int depth) {
-    readFields(engine.message());
+    if (depth == 0 || engine.frameIsEnclosedMessage()) readFields(engine.message());
     readFields(engine.part());
-    if (maillib::Entity* s = engine.structure(); s && !s->isMultipart()) {
+    maillib::Entity* s = engine.structure();
+    const bool leaf = s && !s->isMultipart();
+    if (leaf) {
       const int lines = s->lineCount();
       if (lines > 0) (void)s->line(lines - 1);
       decodesAlikeInPieces(s->body.bytes(), pieceSize);
     }
-    const maillib::MessageEngine::Content c = engine.content();
-    (void)mt::bytesToText(c.bytes.left(4096), c.charset);
+    if (leaf || depth == 0) {
+      const maillib::MessageEngine::Content c = engine.content();
+      (void)mt::bytesToText(c.bytes.left(4096), c.charset);
+    }
     if (depth >= 40) return;
+    // Part 0 of a body is that body again: it is entered, not walked anew.
+    const bool again = engine.frameIsBodyOf() || !s;
     const int parts = engine.partCount();
     for (int i = 0; i <= parts && i < 32 && --budget > 0; ++i) {  // one past the end on purpose
-      engine.enter(i, nullptr);
-      visit(depth + 1);
+      if (engine.enter(i, nullptr) && !again) visit(depth + 1);
       engine.leave();
     }
   }

@@ -315,19 +315,22 @@ QByteArray foldHeaderLine(const QByteArray& name, const QByteArray& value) {
   for (QByteArray l : physical) {
     if (l.endsWith('\r')) l.chop(1);
     if (l.isEmpty() && !out.isEmpty()) continue;
-    while (l.size() > 78) {
+    // The rest of the line starts at `at`; it is never copied, so a long
+    // value folds in one pass.
+    qsizetype at = 0;
+    while (l.size() - at > 78) {
       qsizetype cut = -1;
       for (qsizetype k = 76; k > name.size() + 2; --k)
-        if (isWsp(l[k])) { cut = k; break; }
+        if (isWsp(l[at + k])) { cut = k; break; }
       if (cut < 0) {
-        for (qsizetype k = 77; k < l.size(); ++k)
-          if (isWsp(l[k])) { cut = k; break; }
+        for (qsizetype k = 77; at + k < l.size(); ++k)
+          if (isWsp(l[at + k])) { cut = k; break; }
       }
       if (cut < 0) break;
-      out += l.left(cut) + "\r\n";
-      l = l.mid(cut);
+      out.append(l.constData() + at, cut).append("\r\n");
+      at += cut;
     }
-    out += l + "\r\n";
+    out.append(l.constData() + at, l.size() - at).append("\r\n");
   }
   return out;
 }

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalBlocker>
+#include <QTextBlock>
 #include <QTextCursor>
 
 using platform::msgBox;
@@ -226,7 +227,8 @@ void MailForm::textBody_DblClick() {
   if (!block || !message_loaded)
     return;
   const QString line = shown_view.line(k);
-  if (!isPartLine(line))
+  // Past the view's limit the line on screen is the notice, not this one.
+  if (!isPartLine(line) || cursor.block().text() != line)
     return;
   if (namesViewablePart(line))
     openPartInView(block->path);

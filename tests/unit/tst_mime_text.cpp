@@ -41,6 +41,33 @@ class TestMimeText : public QObject {
     QTest::newRow("raw utf-8") << QByteArray("\xe0\xb6\x86") << QString::fromUtf8("ආ");
     QTest::newRow("raw latin-1") << QByteArray("\xe0\xb6") << QString::fromLatin1("\xe0\xb6");
     QTest::newRow("folded") << QByteArray("one\r\n two") << QStringLiteral("one two");
+    QTest::newRow("'?' ends the text") << QByteArray("=?utf-8?q?a?b?=") << QStringLiteral("=?utf-8?q?a?b?=");
+    QTest::newRow("word after an unclosed one") << QByteArray("=?utf-8?q?x =?utf-8?q?y?=")
+                                                << QStringLiteral("=?utf-8?q?x y");
+    // Each start would once look for its end through all the rest.
+    const QByteArray starts = QByteArray("=?a?b?A").repeated(200000);
+    QTest::newRow("200,000 words that never end") << starts << QString::fromLatin1(starts);
+  }
+
+  void longValuesFold_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("short") << QByteArray("a short subject") << 1;
+    QTest::newRow("words") << QByteArray("word ").repeated(20000).trimmed() << 1334;
+    QTest::newRow("one long word stays whole") << QByteArray(500, 'x') << 1;
+  }
+
+  void longValuesFold() {
+    QFETCH(QByteArray, value);
+    QFETCH(int, lines);
+    const QByteArray folded = mimetext::foldHeaderLine("Subject", value);
+    QVERIFY(folded.endsWith("\r\n"));
+    const QList<QByteArray> physical = folded.chopped(2).split('\n');
+    QCOMPARE(physical.size(), lines);
+    if (lines > 1)
+      for (const QByteArray& line : physical)
+        QVERIFY(line.size() <= 79);  // 78 and the CR
+    QCOMPARE(mimetext::unfold(folded), "Subject: " + value);
   }
 
   void encodedWordsDecode() {
