@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/twips.h"
 #include "shell/mailform.h"
+#include "support/files.h"
 #include "support/scriptedprompter.h"
 #include "support/testroot.h"
 
@@ -66,18 +67,6 @@ QString expectedTyping(const Table& table, const QString& text, int mode) {
 
 QString latin1(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
 
-void writeFile(const QString& path, const QByteArray& data) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(data);
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The independent reader: Python's email package, run on the written file.
 QString readerScript() {
   return QStringLiteral(TOVEL_SOURCE_DIR) + QStringLiteral("/tests/gui/tst_compose_reader.py");
@@ -107,7 +96,7 @@ QList<SampleFile> sampleFiles() {
       binary.append(char((b + round * 7) & 0xFF));
   binary += QByteArray(300, '\x90') + "\r\n.\r\nFrom me\n\r";
   const QByteArray text = "first line\nsecond \xe0\xa0\xff line\n\n" + QByteArray(1200, 'x') + "\nlast";
-  const QByteArray font = readFile(font_file_path(Sinhala));
+  const QByteArray font = readTestFile(font_file_path(Sinhala));
   return {
       {QStringLiteral("notes.txt"), QStringLiteral("text/plain"), text},
       {QStringLiteral("every byte.bin"), QStringLiteral("application/octet-stream"), binary},
@@ -281,8 +270,7 @@ void ComposeTest::writtenMessageReadsBackExactly() {
   const QList<SampleFile> samples = sampleFiles();
   for (const SampleFile& s : samples) {
     const QString path = files_.filePath(QStringLiteral("attach/") + s.name);
-    writeFile(path, s.data);
-    QVERIFY(w->attach_file(path));
+    QVERIFY(w->attach_file(writeTestFile(path, s.data)));
   }
   QCOMPARE(w->cmbAttachments->count(), samples.size());
   QCOMPARE(w->cmbAttachments->currentIndex(), samples.size() - 1);
@@ -359,7 +347,7 @@ void ComposeTest::forwardedFilesAreAttachedOnce() {
   NewMessage* w = compose();
   const QStringList paths = {files_.filePath(QStringLiteral("fwd/a.gif")), files_.filePath(QStringLiteral("fwd/b.bin"))};
   for (const QString& p : paths) {
-    writeFile(p, "data of " + p.toUtf8());
+    writeTestFile(p, "data of " + p.toUtf8());
     w->forwardlist->addItem(p);
   }
   w->Form_Activate();
@@ -519,9 +507,7 @@ void ComposeTest::closingAsksBeforeDiscarding() {
   QFETCH(bool, yes);
   NewMessage* w = compose();
   if (written) {
-    const QString path = files_.filePath(QStringLiteral("x.bin"));
-    writeFile(path, "x");
-    QVERIFY(w->attach_file(path));
+    QVERIFY(w->attach_file(writeTestFile(files_.filePath(QStringLiteral("x.bin")), "x")));
   }
   prompter_->questionAnswers.enqueue(yes);
   if (how == QLatin1String("Cancel"))
@@ -623,9 +609,7 @@ void ComposeTest::screenshots() {
   QTest::keyClick(w->txtBody, Qt::Key_Return);
   QTest::keyClicks(w->txtBody, QStringLiteral("siVhl BA]Av."));
   w->mnuSinhalaTag->trigger();
-  const QString path = files_.filePath(QStringLiteral("photo.gif"));
-  writeFile(path, "GIF89a");
-  QVERIFY(w->attach_file(path));
+  QVERIFY(w->attach_file(writeTestFile(files_.filePath(QStringLiteral("photo.gif")), "GIF89a")));
   QCoreApplication::processEvents();
   const QImage composeImage = w->grab().toImage();
   const QImage mainImage = form_->grab().toImage();
