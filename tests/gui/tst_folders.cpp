@@ -3,6 +3,7 @@
 #include "settings/settingsstore.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
+#include "support/files.h"
 #include "support/scriptedprompter.h"
 #include "support/testroot.h"
 
@@ -18,11 +19,6 @@ QByteArray message(const QString& from, const QString& subject, const QString& b
                         "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n%3\r\n")
       .arg(from, subject, body)
       .toUtf8();
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList listTexts(QListWidget* list) {
@@ -266,10 +262,10 @@ void FoldersTest::clearNeedsThePassword() {
 void FoldersTest::deleteMessageShowsTheNext() {
   start();
   selectFolder(QStringLiteral("Inbox"));
-  const QByteArray second = readFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
+  const QByteArray second = readTestFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
   form_->listMessages->setCurrentRow(1);
   form_->pictbut_Click(4);  // toolbar Delete
-  QCOMPARE(readFile(root_->path(QStringLiteral("Deleted/00000002.msg"))), second);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Deleted/00000002.msg"))), second);
   QVERIFY(!QFileInfo::exists(root_->path(QStringLiteral("Inbox/00000002.msg"))));
   QCOMPARE(form_->listMessages->count(), 2);
   // The message that moved into its place is selected and shown.
@@ -292,13 +288,13 @@ void FoldersTest::deleteKeepsBothWhenNumberTaken() {
   root_->write(QStringLiteral("Deleted/00000001.msg"), "older deleted message");
   start();
   selectFolder(QStringLiteral("Inbox"));
-  const QByteArray first = readFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
+  const QByteArray first = readTestFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
   form_->listMessages->setCurrentRow(0);
   form_->Del_msg_Click();
-  QCOMPARE(readFile(root_->path(QStringLiteral("Deleted/00000001.msg"))), QByteArray("older deleted message"));
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Deleted/00000001.msg"))), QByteArray("older deleted message"));
   const QStringList deleted = filesIn(root_->path(QStringLiteral("Deleted")));
   QCOMPARE(deleted.size(), 2);
-  QCOMPARE(readFile(root_->path(QStringLiteral("Deleted/") + deleted.last())), first);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Deleted/") + deleted.last())), first);
 }
 
 void FoldersTest::deleteInDeletedIsForGood() {
@@ -315,13 +311,13 @@ void FoldersTest::moveMessage() {
   QDir(root_->root()).mkdir(QStringLiteral("Work"));
   start();
   selectFolder(QStringLiteral("Inbox"));
-  const QByteArray first = readFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
+  const QByteArray first = readTestFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
   form_->listMessages->setCurrentRow(0);
   prompter_->inputAnswers << QStringLiteral(" work ");
   form_->pictbut_Click(5);  // toolbar Move
   QCOMPARE(prompter_->prompts.last(), QStringLiteral("Enter folder to move"));
   QCOMPARE(form_->last_move_target, QStringLiteral(" work "));
-  QCOMPARE(readFile(root_->path(QStringLiteral("Work/00000001.msg"))), first);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Work/00000001.msg"))), first);
   QCOMPARE(form_->listMessages->count(), 2);
   QCOMPARE(form_->listMessages->currentRow(), 0);
   QVERIFY(form_->textBody->toPlainText().contains(QLatin1String("Body of message 2")));
@@ -342,16 +338,16 @@ void FoldersTest::moveKeepsBothWhenNumberTaken() {
   root_->write(QStringLiteral("Work/00000002.msg"), "already here");
   start();
   selectFolder(QStringLiteral("Inbox"));
-  const QByteArray second = readFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
+  const QByteArray second = readTestFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
   form_->listMessages->setCurrentRow(1);
   prompter_->inputAnswers << QStringLiteral("Work");
   form_->Move_msg_Click();
-  QCOMPARE(readFile(root_->path(QStringLiteral("Work/00000002.msg"))), QByteArray("already here"));
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Work/00000002.msg"))), QByteArray("already here"));
   const QStringList work = filesIn(root_->path(QStringLiteral("Work")));
   QCOMPARE(work.size(), 2);
   QVERIFY(work.contains(QStringLiteral("00000002.msg")));
   QString other = work.at(0) == QStringLiteral("00000002.msg") ? work.at(1) : work.at(0);
-  QCOMPARE(readFile(root_->path(QStringLiteral("Work/") + other)), second);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Work/") + other)), second);
 }
 
 void FoldersTest::moveIgnoresBadTargets() {

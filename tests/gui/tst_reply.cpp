@@ -7,6 +7,7 @@
 #include "language/fonts.h"
 #include "language/languagestate.h"
 #include "shell/mailform.h"
+#include "support/files.h"
 #include "support/modal.h"
 #include "support/scriptedprompter.h"
 #include "support/testroot.h"
@@ -45,11 +46,6 @@ QByteArray someBytes(int seed) {
   for (int i = 0; i < 3000; ++i)
     data.append(char((i * 13 + seed) & 0xFF));
   return data;
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -151,7 +147,7 @@ void ReplyTest::replyQuotesTheMessageOnView() {
                         QString::fromLatin1(cc) + QStringLiteral("\nSubject: ") + subject + QLatin1Char('\n') + view +
                         QLatin1Char('\n');
   QCOMPARE(composeBody(), quote);
-  QCOMPARE(readFile(root_->path(QStringLiteral("reply.tmp"))), quote.toLatin1().replace("\n", "\r\n"));
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("reply.tmp"))), quote.toLatin1().replace("\n", "\r\n"));
   if (headers)
     QVERIFY(composeBody().contains(QLatin1String("\nMIME-Version: 1.0\n")));
 
@@ -190,8 +186,8 @@ void ReplyTest::forwardAttachesEachFileOnceWithItsBytes() {
   QCOMPARE(w->cmbAttachments->count(), 2);
   QCOMPARE(w->Mail1->PartCount(), 2);
   for (int i = 0; i < 2; ++i)
-    QCOMPARE(readFile(w->cmbAttachments->itemText(i)), files[i].data);
-  QCOMPARE(readFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
+    QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
   QVERIFY(prompter_->messages.isEmpty());
 }
 
