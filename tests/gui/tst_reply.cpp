@@ -6,11 +6,9 @@
 #include "editing/editing.h"
 #include "language/fonts.h"
 #include "language/languagestate.h"
-#include "shell/mailform.h"
 #include "support/files.h"
+#include "support/mainwindowtest.h"
 #include "support/modal.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -50,12 +48,12 @@ QByteArray someBytes(int seed) {
 
 }  // namespace
 
-class ReplyTest : public QObject {
+class ReplyTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void initTestCase();
-  void init();
-  void cleanup();
+  void init() { openMainWindow(); }
+  void cleanup() { closeMainWindow(); }
   void replyQuotesTheMessageOnView_data();
   void replyQuotesTheMessageOnView();
   void forwardAttachesEachFileOnceWithItsBytes();
@@ -68,28 +66,9 @@ class ReplyTest : public QObject {
   NewMessage* compose() const { return newMessage(); }
   QString composeBody() const { return compose()->bodyText(); }
 
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
 };
 
 void ReplyTest::initTestCase() { QVERIFY(registerBundledFonts().contains(kSinhalaFont)); }
-
-void ReplyTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  storeCompleteSettings();
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
-}
-
-void ReplyTest::cleanup() {
-  form_.reset();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  prompter_.reset();
-  root_.reset();
-}
 
 void ReplyTest::showMessage(int row) {
   form_->listFolders->setCurrentRow(-1);
