@@ -9,10 +9,8 @@
 #include "language/languagestate.h"
 #include "platform/paths.h"
 #include "platform/twips.h"
-#include "shell/mailform.h"
 #include "support/files.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
+#include "support/mainwindowtest.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,7 +107,7 @@ QList<SampleFile> sampleFiles() {
 
 }  // namespace
 
-class ComposeTest : public QObject {
+class ComposeTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void initTestCase();
@@ -148,9 +146,6 @@ class ComposeTest : public QObject {
     QCoreApplication::processEvents();
   }
 
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
   QTemporaryDir files_;
   Table table_;
 };
@@ -162,12 +157,7 @@ void ComposeTest::initTestCase() {
 }
 
 void ComposeTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  storeCompleteSettings();
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
+  openMainWindow();
   QVERIFY(newMessageLoaded());  // start-up loads the compose window, hidden
   QVERIFY(!compose()->isVisible());
   form_->news_msg_Click();
@@ -176,11 +166,9 @@ void ComposeTest::init() {
 }
 
 void ComposeTest::cleanup() {
-  form_.reset();  // takes the compose window with it
+  closeMainWindow();
   processDeferredDeletes();
   QVERIFY(!newMessageLoaded());
-  prompter_.reset();
-  root_.reset();
 }
 
 void ComposeTest::typeInto(QWidget* box, const QString& keys) {
