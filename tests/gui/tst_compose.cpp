@@ -11,6 +11,7 @@
 #include "platform/twips.h"
 #include "support/files.h"
 #include "support/mainwindowtest.h"
+#include "support/pythonreader.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,21 +65,6 @@ QString expectedTyping(const Table& table, const QString& text, int mode) {
 }
 
 QString latin1(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
-
-// The independent reader: Python's email package, run on the written file.
-QString readerScript() {
-  return QStringLiteral(TOVEL_SOURCE_DIR) + QStringLiteral("/tests/gui/tst_compose_reader.py");
-}
-
-QJsonObject readWithPython(const QString& messagePath) {
-  QProcess python;
-  python.start(QStringLiteral("python3"), {readerScript(), messagePath});
-  if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-    qWarning().noquote() << python.readAllStandardError();
-    return {};
-  }
-  return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-}
 
 struct SampleFile {
   QString name;
@@ -280,7 +266,7 @@ void ComposeTest::writtenMessageReadsBackExactly() {
   w->Mail1->setActionCode(15);
   QVERIFY(!w->Mail1->lastOperationFailed());
 
-  const QJsonObject message = readWithPython(out);
+  const QJsonObject message = readWithPython(QStringLiteral("gui/tst_compose_reader.py"), out);
   QCOMPARE(message.value(QStringLiteral("type")).toString(), QStringLiteral("multipart/mixed"));
   QVERIFY(QRegularExpression(QStringLiteral("^\\d{1,11}_boundary$"))
               .match(message.value(QStringLiteral("boundary")).toString()).hasMatch());

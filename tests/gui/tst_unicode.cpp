@@ -9,6 +9,7 @@
 #include "language/languagestate.h"
 #include "settings/settingsstore.h"
 #include "support/mainwindowtest.h"
+#include "support/pythonreader.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -41,15 +42,6 @@ QByteArray withoutStamps(const QByteArray& bytes) {
   QList<QByteArray> lines = bytes.split('\n');
   lines.removeIf([](const QByteArray& l) { return l.startsWith("Date: ") || l.startsWith("Message-ID: "); });
   return lines.join('\n');
-}
-
-QJsonObject readWithPython(const QString& path) {
-  QProcess python;
-  python.start(QStringLiteral("python3"),
-               {QStringLiteral(TOVEL_SOURCE_DIR "/tests/gui/tst_unicode_reader.py"), path});
-  if (!python.waitForFinished(60000) || python.exitCode() != 0)
-    return {};
-  return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 }
 
 }  // namespace
@@ -264,7 +256,7 @@ void UnicodeTest::unicodeCopyReadsBack() {
   const QString out = root_->path(QStringLiteral("out.msg"));
   QVERIFY(w->Mail1->writeToFile(out));
 
-  QJsonObject tree = readWithPython(out);
+  QJsonObject tree = readWithPython(QStringLiteral("gui/tst_unicode_reader.py"), out);
   if (attachment) {
     QCOMPARE(tree.value("type").toString(), QStringLiteral("multipart/mixed"));
     const QJsonArray parts = tree.value("parts").toArray();
