@@ -9,9 +9,9 @@
 #include "language/languagestate.h"
 #include "platform/paths.h"
 #include "platform/twips.h"
-#include "shell/mailform.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
+#include "support/files.h"
+#include "support/mainwindowtest.h"
+#include "support/pythonreader.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,33 +66,6 @@ QString expectedTyping(const Table& table, const QString& text, int mode) {
 
 QString latin1(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
 
-void writeFile(const QString& path, const QByteArray& data) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(data);
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The independent reader: Python's email package, run on the written file.
-QString readerScript() {
-  return QStringLiteral(TOVEL_SOURCE_DIR) + QStringLiteral("/tests/gui/tst_compose_reader.py");
-}
-
-QJsonObject readWithPython(const QString& messagePath) {
-  QProcess python;
-  python.start(QStringLiteral("python3"), {readerScript(), messagePath});
-  if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-    qWarning().noquote() << python.readAllStandardError();
-    return {};
-  }
-  return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-}
-
 struct SampleFile {
   QString name;
   QString type;
@@ -107,7 +80,7 @@ QList<SampleFile> sampleFiles() {
       binary.append(char((b + round * 7) & 0xFF));
   binary += QByteArray(300, '\x90') + "\r\n.\r\nFrom me\n\r";
   const QByteArray text = "first line\nsecond \xe0\xa0\xff line\n\n" + QByteArray(1200, 'x') + "\nlast";
-  const QByteArray font = readFile(font_file_path(Sinhala));
+  const QByteArray font = readTestFile(font_file_path(Sinhala));
   return {
       {QStringLiteral("notes.txt"), QStringLiteral("text/plain"), text},
       {QStringLiteral("every byte.bin"), QStringLiteral("application/octet-stream"), binary},
@@ -120,7 +93,7 @@ QList<SampleFile> sampleFiles() {
 
 }  // namespace
 
-class ComposeTest : public QObject {
+class ComposeTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void initTestCase();
@@ -159,9 +132,6 @@ class ComposeTest : public QObject {
     QCoreApplication::processEvents();
   }
 
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
   QTemporaryDir files_;
   Table table_;
 };
@@ -173,12 +143,7 @@ void ComposeTest::initTestCase() {
 }
 
 void ComposeTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  storeCompleteSettings();
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
+  openMainWindow();
   QVERIFY(newMessageLoaded());  // start-up loads the compose window, hidden
   QVERIFY(!compose()->isVisible());
   form_->news_msg_Click();
@@ -187,11 +152,9 @@ void ComposeTest::init() {
 }
 
 void ComposeTest::cleanup() {
-  form_.reset();  // takes the compose window with it
+  closeMainWindow();
   processDeferredDeletes();
   QVERIFY(!newMessageLoaded());
-  prompter_.reset();
-  root_.reset();
 }
 
 void ComposeTest::typeInto(QWidget* box, const QString& keys) {
@@ -281,8 +244,7 @@ void ComposeTest::writtenMessageReadsBackExactly() {
   const QList<SampleFile> samples = sampleFiles();
   for (const SampleFile& s : samples) {
     const QString path = files_.filePath(QStringLiteral("attach/") + s.name);
-    writeFile(path, s.data);
-    QVERIFY(w->attach_file(path));
+    QVERIFY(w->attach_file(writeTestFile(path, s.data)));
   }
   QCOMPARE(w->cmbAttachments->count(), samples.size());
   QCOMPARE(w->cmbAttachments->currentIndex(), samples.size() - 1);
@@ -304,7 +266,7 @@ void ComposeTest::writtenMessageReadsBackExactly() {
   w->Mail1->setActionCode(15);
   QVERIFY(!w->Mail1->lastOperationFailed());
 
-  const QJsonObject message = readWithPython(out);
+  const QJsonObject message = readWithPython(QStringLiteral("gui/tst_compose_reader.py"), out);
   QCOMPARE(message.value(QStringLiteral("type")).toString(), QStringLiteral("multipart/mixed"));
   QVERIFY(QRegularExpression(QStringLiteral("^\\d{1,11}_boundary$"))
               .match(message.value(QStringLiteral("boundary")).toString()).hasMatch());
@@ -359,7 +321,7 @@ void ComposeTest::forwardedFilesAreAttachedOnce() {
   NewMessage* w = compose();
   const QStringList paths = {files_.filePath(QStringLiteral("fwd/a.gif")), files_.filePath(QStringLiteral("fwd/b.bin"))};
   for (const QString& p : paths) {
-    writeFile(p, "data of " + p.toUtf8());
+    writeTestFile(p, "data of " + p.toUtf8());
     w->forwardlist->addItem(p);
   }
   w->Form_Activate();
@@ -519,9 +481,7 @@ void ComposeTest::closingAsksBeforeDiscarding() {
   QFETCH(bool, yes);
   NewMessage* w = compose();
   if (written) {
-    const QString path = files_.filePath(QStringLiteral("x.bin"));
-    writeFile(path, "x");
-    QVERIFY(w->attach_file(path));
+    QVERIFY(w->attach_file(writeTestFile(files_.filePath(QStringLiteral("x.bin")), "x")));
   }
   prompter_->questionAnswers.enqueue(yes);
   if (how == QLatin1String("Cancel"))
@@ -623,9 +583,7 @@ void ComposeTest::screenshots() {
   QTest::keyClick(w->txtBody, Qt::Key_Return);
   QTest::keyClicks(w->txtBody, QStringLiteral("siVhl BA]Av."));
   w->mnuSinhalaTag->trigger();
-  const QString path = files_.filePath(QStringLiteral("photo.gif"));
-  writeFile(path, "GIF89a");
-  QVERIFY(w->attach_file(path));
+  QVERIFY(w->attach_file(writeTestFile(files_.filePath(QStringLiteral("photo.gif")), "GIF89a")));
   QCoreApplication::processEvents();
   const QImage composeImage = w->grab().toImage();
   const QImage mainImage = form_->grab().toImage();

@@ -3,6 +3,7 @@
 #include "settings/settingsstore.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
+#include "support/files.h"
 #include "support/scriptedprompter.h"
 #include "support/testroot.h"
 
@@ -18,11 +19,6 @@ QByteArray message(const QString& from, const QString& subject, const QString& b
                         "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n%3\r\n")
       .arg(from, subject, body)
       .toUtf8();
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList listTexts(QListWidget* list) {
@@ -48,10 +44,10 @@ class FoldersTest : public QObject {
   void renameFolderOnDisplay();
   void clearNeedsThePassword();
   void deleteMessageShowsTheNext();
-  void deleteKeepsBothWhenNumberTaken();
   void deleteInDeletedIsForGood();
   void moveMessage();
-  void moveKeepsBothWhenNumberTaken();
+  void takenNumberKeepsBoth_data();
+  void takenNumberKeepsBoth();
   void moveIgnoresBadTargets();
 
  private:
@@ -266,10 +262,10 @@ void FoldersTest::clearNeedsThePassword() {
 void FoldersTest::deleteMessageShowsTheNext() {
   start();
   selectFolder(QStringLiteral("Inbox"));
-  const QByteArray second = readFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
+  const QByteArray second = readTestFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
   form_->listMessages->setCurrentRow(1);
   form_->pictbut_Click(4);  // toolbar Delete
-  QCOMPARE(readFile(root_->path(QStringLiteral("Deleted/00000002.msg"))), second);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Deleted/00000002.msg"))), second);
   QVERIFY(!QFileInfo::exists(root_->path(QStringLiteral("Inbox/00000002.msg"))));
   QCOMPARE(form_->listMessages->count(), 2);
   // The message that moved into its place is selected and shown.
@@ -288,19 +284,6 @@ void FoldersTest::deleteMessageShowsTheNext() {
   QCOMPARE(form_->listMessages->count(), 1);
 }
 
-void FoldersTest::deleteKeepsBothWhenNumberTaken() {
-  root_->write(QStringLiteral("Deleted/00000001.msg"), "older deleted message");
-  start();
-  selectFolder(QStringLiteral("Inbox"));
-  const QByteArray first = readFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
-  form_->listMessages->setCurrentRow(0);
-  form_->Del_msg_Click();
-  QCOMPARE(readFile(root_->path(QStringLiteral("Deleted/00000001.msg"))), QByteArray("older deleted message"));
-  const QStringList deleted = filesIn(root_->path(QStringLiteral("Deleted")));
-  QCOMPARE(deleted.size(), 2);
-  QCOMPARE(readFile(root_->path(QStringLiteral("Deleted/") + deleted.last())), first);
-}
-
 void FoldersTest::deleteInDeletedIsForGood() {
   root_->write(QStringLiteral("Deleted/00000007.msg"), message(QStringLiteral("x@y.org"), QStringLiteral("old"), QStringLiteral("b")));
   start();
@@ -315,13 +298,13 @@ void FoldersTest::moveMessage() {
   QDir(root_->root()).mkdir(QStringLiteral("Work"));
   start();
   selectFolder(QStringLiteral("Inbox"));
-  const QByteArray first = readFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
+  const QByteArray first = readTestFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
   form_->listMessages->setCurrentRow(0);
   prompter_->inputAnswers << QStringLiteral(" work ");
   form_->pictbut_Click(5);  // toolbar Move
   QCOMPARE(prompter_->prompts.last(), QStringLiteral("Enter folder to move"));
   QCOMPARE(form_->last_move_target, QStringLiteral(" work "));
-  QCOMPARE(readFile(root_->path(QStringLiteral("Work/00000001.msg"))), first);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Work/00000001.msg"))), first);
   QCOMPARE(form_->listMessages->count(), 2);
   QCOMPARE(form_->listMessages->currentRow(), 0);
   QVERIFY(form_->textBody->toPlainText().contains(QLatin1String("Body of message 2")));
@@ -338,20 +321,35 @@ void FoldersTest::moveMessage() {
   QCOMPARE(form_->last_move_target, QStringLiteral("INBOX"));
 }
 
-void FoldersTest::moveKeepsBothWhenNumberTaken() {
-  root_->write(QStringLiteral("Work/00000002.msg"), "already here");
+void FoldersTest::takenNumberKeepsBoth_data() {
+  QTest::addColumn<QString>("target");  // empty: Delete; otherwise Move there
+  QTest::addColumn<int>("number");
+  QTest::newRow("delete") << QString() << 1;
+  QTest::newRow("move") << QStringLiteral("Work") << 2;
+}
+
+// A message sent where its number is already taken lands beside the older file.
+void FoldersTest::takenNumberKeepsBoth() {
+  QFETCH(QString, target);
+  QFETCH(int, number);
+  const QString folder = target.isEmpty() ? QStringLiteral("Deleted") : target;
+  const QString name = MailStore::msgFileName(number);
+  root_->write(folder + QLatin1Char('/') + name, "already here");
   start();
   selectFolder(QStringLiteral("Inbox"));
-  const QByteArray second = readFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
-  form_->listMessages->setCurrentRow(1);
-  prompter_->inputAnswers << QStringLiteral("Work");
-  form_->Move_msg_Click();
-  QCOMPARE(readFile(root_->path(QStringLiteral("Work/00000002.msg"))), QByteArray("already here"));
-  const QStringList work = filesIn(root_->path(QStringLiteral("Work")));
-  QCOMPARE(work.size(), 2);
-  QVERIFY(work.contains(QStringLiteral("00000002.msg")));
-  QString other = work.at(0) == QStringLiteral("00000002.msg") ? work.at(1) : work.at(0);
-  QCOMPARE(readFile(root_->path(QStringLiteral("Work/") + other)), second);
+  const QByteArray moved = readTestFile(root_->path(QStringLiteral("Inbox/") + name));
+  form_->listMessages->setCurrentRow(number - 1);
+  if (target.isEmpty()) {
+    form_->Del_msg_Click();
+  } else {
+    prompter_->inputAnswers << target;
+    form_->Move_msg_Click();
+  }
+  QCOMPARE(readTestFile(root_->path(folder + QLatin1Char('/') + name)), QByteArray("already here"));
+  QStringList files = filesIn(root_->path(folder));
+  QCOMPARE(files.size(), 2);
+  files.removeOne(name);
+  QCOMPARE(readTestFile(root_->path(folder + QLatin1Char('/') + files.first())), moved);
 }
 
 void FoldersTest::moveIgnoresBadTargets() {

@@ -4,9 +4,7 @@
 #include "language/keyinput.h"
 #include "language/languagestate.h"
 #include "settings/settingsstore.h"
-#include "shell/mailform.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
+#include "support/mainwindowtest.h"
 
 #include <QDir>
 #include <QLabel>
@@ -20,44 +18,26 @@ QString codes(const QString& latin1) { return latin1; }
 
 }  // namespace
 
-class LanguageTest : public QObject {
+class LanguageTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void initTestCase();
-  void init();
-  void cleanup();
+  void init() {
+    openMainWindow();
+    QVERIFY2(prompter_->messages.isEmpty(), qPrintable(prompter_->messages.join(QLatin1Char('\n'))));
+  }
+  void cleanup() { closeMainWindow(); }
   void startupSetsTheMainWindowFonts();
   void languageMenuSetsFontsAndKeepsHeights();
   void typingInEachMode();
   void functionKeysTypeTheirSequence();
   void shortcutsAreNotTranslated();
   void screenshotOfTypedText();
-
- private:
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
 };
 
 void LanguageTest::initTestCase() {
   // main() registers the bundled fonts before the main window loads
   QVERIFY(registerBundledFonts().contains(QStringLiteral("Nelira98")));
-}
-
-void LanguageTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  storeCompleteSettings();
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
-  QVERIFY2(prompter_->messages.isEmpty(), qPrintable(prompter_->messages.join(QLatin1Char('\n'))));
-}
-
-void LanguageTest::cleanup() {
-  form_.reset();
-  prompter_.reset();
-  root_.reset();
 }
 
 void LanguageTest::startupSetsTheMainWindowFonts() {

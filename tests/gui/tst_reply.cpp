@@ -6,10 +6,9 @@
 #include "editing/editing.h"
 #include "language/fonts.h"
 #include "language/languagestate.h"
-#include "shell/mailform.h"
+#include "support/files.h"
+#include "support/mainwindowtest.h"
 #include "support/modal.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -47,19 +46,14 @@ QByteArray someBytes(int seed) {
   return data;
 }
 
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 }  // namespace
 
-class ReplyTest : public QObject {
+class ReplyTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void initTestCase();
-  void init();
-  void cleanup();
+  void init() { openMainWindow(); }
+  void cleanup() { closeMainWindow(); }
   void replyQuotesTheMessageOnView_data();
   void replyQuotesTheMessageOnView();
   void forwardAttachesEachFileOnceWithItsBytes();
@@ -72,28 +66,9 @@ class ReplyTest : public QObject {
   NewMessage* compose() const { return newMessage(); }
   QString composeBody() const { return compose()->bodyText(); }
 
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
 };
 
 void ReplyTest::initTestCase() { QVERIFY(registerBundledFonts().contains(kSinhalaFont)); }
-
-void ReplyTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  storeCompleteSettings();
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
-}
-
-void ReplyTest::cleanup() {
-  form_.reset();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  prompter_.reset();
-  root_.reset();
-}
 
 void ReplyTest::showMessage(int row) {
   form_->listFolders->setCurrentRow(-1);
@@ -151,7 +126,7 @@ void ReplyTest::replyQuotesTheMessageOnView() {
                         QString::fromLatin1(cc) + QStringLiteral("\nSubject: ") + subject + QLatin1Char('\n') + view +
                         QLatin1Char('\n');
   QCOMPARE(composeBody(), quote);
-  QCOMPARE(readFile(root_->path(QStringLiteral("reply.tmp"))), quote.toLatin1().replace("\n", "\r\n"));
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("reply.tmp"))), quote.toLatin1().replace("\n", "\r\n"));
   if (headers)
     QVERIFY(composeBody().contains(QLatin1String("\nMIME-Version: 1.0\n")));
 
@@ -190,8 +165,8 @@ void ReplyTest::forwardAttachesEachFileOnceWithItsBytes() {
   QCOMPARE(w->cmbAttachments->count(), 2);
   QCOMPARE(w->Mail1->PartCount(), 2);
   for (int i = 0; i < 2; ++i)
-    QCOMPARE(readFile(w->cmbAttachments->itemText(i)), files[i].data);
-  QCOMPARE(readFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
+    QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
+  QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
   QVERIFY(prompter_->messages.isEmpty());
 }
 

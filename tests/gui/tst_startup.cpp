@@ -185,35 +185,19 @@ void StartupTest::toolbarAndMenus() {
   storeCompleteSettings();
   MailForm form;
   form.Form_Load(false);
-  const QStringList menus = [&] {
-    QStringList m;
-    for (QAction* a : form.menuBar()->actions())
-      m << a->text();
-    return m;
-  }();
-  QCOMPARE(menus, (QStringList{"&File", "Folders", "Se&ttings", "Sh&ow", "&Attachments", "&Utilities",
-                               "&Clear ", "&Language", "&Help"}));
-  QCOMPARE(form.mnuClearFiles[3]->text(), QStringLiteral("&Inbox"));
   QVERIFY(form.mnuLangSinh[0]->isChecked());
   // Blocking is off in the control, and both the box and the menu say so.
   QVERIFY(!form.Mail1->Blocking());
   QVERIFY(!form.chkBlocking->isChecked());
   QVERIFY(!form.mnuBlocking->isChecked());
   QVERIFY(form.chkHostDelete->isChecked());
-  QCOMPARE(form.cmdGetMail->text(), QStringLiteral("&GetMail"));
   for (int i = 0; i < 6; ++i)
     QVERIFY2(!form.pictbut[i]->pixmap().isNull(), "toolbar icon missing");
-  QCOMPARE(form.pictbut[2]->toolTip(), QStringLiteral("New Message"));
 
   form.mnuTutor->trigger();
   form.pictbut_Click(6);
   QCOMPARE(prompter_->messages, (QStringList{"Please Read Readme file", "Error !"}));
   QVERIFY(prompter_->titles.at(0).isEmpty());  // shown under the application title
-
-  form.pictbut_MouseDown(0);
-  QCOMPARE(form.pictbut[0]->frameShape(), QFrame::NoFrame);
-  form.pictbut_MouseUp(0);
-  QCOMPARE(form.pictbut[0]->frameShape(), QFrame::Box);
 
   // Toolbar button 2 (New Message) enables the delete-on-server item again.
   form.mnuDelMsgSvr->setEnabled(false);

@@ -8,9 +8,8 @@
 #include "language/fonts.h"
 #include "language/languagestate.h"
 #include "settings/settingsstore.h"
-#include "shell/mailform.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
+#include "support/mainwindowtest.h"
+#include "support/pythonreader.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -45,23 +44,14 @@ QByteArray withoutStamps(const QByteArray& bytes) {
   return lines.join('\n');
 }
 
-QJsonObject readWithPython(const QString& path) {
-  QProcess python;
-  python.start(QStringLiteral("python3"),
-               {QStringLiteral(TOVEL_SOURCE_DIR "/tests/gui/tst_unicode_reader.py"), path});
-  if (!python.waitForFinished(60000) || python.exitCode() != 0)
-    return {};
-  return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-}
-
 }  // namespace
 
-class UnicodeTest : public QObject {
+class UnicodeTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void initTestCase() { QVERIFY(registerBundledFonts().contains(kTamilFont)); }
-  void init();
-  void cleanup();
+  void init() { openMainWindow(); }
+  void cleanup() { closeMainWindow(); }
   void viewShowsUnicode_data();
   void viewShowsUnicode();
   void copyAsUnicode_data();
@@ -80,26 +70,7 @@ class UnicodeTest : public QObject {
   QString viewText() const { return form_->textBody->toPlainText(); }
   NewMessage* compose();
 
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
 };
-
-void UnicodeTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  storeCompleteSettings();
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
-}
-
-void UnicodeTest::cleanup() {
-  form_.reset();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  prompter_.reset();
-  root_.reset();
-}
 
 void UnicodeTest::show(const QByteArray& file, int language) {
   root_->write(QStringLiteral("Inbox/00000001.msg"), file);
@@ -285,7 +256,7 @@ void UnicodeTest::unicodeCopyReadsBack() {
   const QString out = root_->path(QStringLiteral("out.msg"));
   QVERIFY(w->Mail1->writeToFile(out));
 
-  QJsonObject tree = readWithPython(out);
+  QJsonObject tree = readWithPython(QStringLiteral("gui/tst_unicode_reader.py"), out);
   if (attachment) {
     QCOMPARE(tree.value("type").toString(), QStringLiteral("multipart/mixed"));
     const QJsonArray parts = tree.value("parts").toArray();

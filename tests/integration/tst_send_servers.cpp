@@ -11,6 +11,7 @@
 #include "settings/settingsstore.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
+#include "support/files.h"
 #include "support/mailservers.h"
 #include "support/scriptedpeer.h"
 #include "support/scriptedprompter.h"
@@ -64,9 +65,7 @@ Received readBack(const QString& path, const QString& scratch) {
       const QString out = scratch + QStringLiteral("/part") + QString::number(i);
       QFile::remove(out);
       mail.savePartToFile(out);
-      QFile f(out);
-      f.open(QIODevice::ReadOnly);
-      r.files << f.readAll();
+      r.files << readTestFile(out);
     }
     mail.leavePart();
   }
@@ -171,11 +170,7 @@ void SendServersTest::fill(NewMessage* w, const QString& subject, const QString&
 }
 
 QString SendServersTest::attach(NewMessage* w, const QString& name, const QByteArray& data) {
-  const QString path = scratch_.filePath(name);
-  QFile f(path);
-  if (f.open(QIODevice::WriteOnly))
-    f.write(data);
-  f.close();
+  const QString path = writeTestFile(scratch_.filePath(name), data);
   return w->attach_file(path) ? path : QString();
 }
 

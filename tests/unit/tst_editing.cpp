@@ -2,6 +2,7 @@
 // bytes and the messages for files that cannot be read or written.
 #include "editing/findstate.h"
 #include "editing/textfiles.h"
+#include "support/files.h"
 #include "support/scriptedprompter.h"
 
 #include <QDir>
@@ -19,18 +20,6 @@ constexpr int kDown = 1;
 FindState search(const char* text, int direction, int matchCase = 0, qsizetype lastPos = 0,
                  bool fresh = true) {
   return FindState{QString::fromLatin1(text), matchCase, direction, lastPos, fresh};
-}
-
-// Every byte value but NUL, CR and LF, on lines that end in CR LF.
-QByteArray eightBitLines() {
-  QByteArray bytes;
-  for (int b = 1; b < 256; ++b) {
-    if (b != '\r' && b != '\n')
-      bytes += char(b);
-    if (b % 40 == 0)
-      bytes += "\r\n";
-  }
-  return bytes;
 }
 
 }  // namespace
@@ -51,8 +40,9 @@ class EditingTest : public QObject {
   void failedSaveIsReported();
 
  private:
-  QString writeFile(const QString& name, const QByteArray& bytes);
-  QByteArray readFile(const QString& path);
+  QString writeFile(const QString& name, const QByteArray& bytes) {
+    return writeTestFile(dir_->filePath(name), bytes);
+  }
   std::unique_ptr<QTemporaryDir> dir_;
   std::unique_ptr<ScriptedPrompter> prompter_;
 };
@@ -65,19 +55,6 @@ void EditingTest::init() {
 void EditingTest::cleanup() {
   prompter_.reset();
   dir_.reset();
-}
-
-QString EditingTest::writeFile(const QString& name, const QByteArray& bytes) {
-  const QString path = dir_->filePath(name);
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-    qFatal("cannot write %s", qPrintable(path));
-  return path;
-}
-
-QByteArray EditingTest::readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 void EditingTest::findMatch_data() {
@@ -195,9 +172,9 @@ void EditingTest::saveTextFile() {
   // An older, longer file is replaced entirely.
   const QString path = writeFile(QStringLiteral("out.txt"), QByteArray(5000, 'z'));
   QVERIFY(editing::save_text_file(text, path));
-  QCOMPARE(readFile(path), written);
+  QCOMPARE(readTestFile(path), written);
   QVERIFY(editing::save_text_file(text, path));  // saving again adds nothing
-  QCOMPARE(readFile(path), written);
+  QCOMPARE(readTestFile(path), written);
   QVERIFY(prompter_->messages.isEmpty());
 }
 
@@ -225,7 +202,7 @@ void EditingTest::failedSaveIsReported() {
   QVERIFY2(message.startsWith(QStringLiteral("Can't save file: ") + QDir::toNativeSeparators(path) + " ("),
            qPrintable(message));
   QVERIFY2(!message.endsWith(QStringLiteral("()")), qPrintable(message));  // a reason is given
-  QCOMPARE(readFile(dir_->filePath(QStringLiteral("plain.txt"))), QByteArray("keep"));
+  QCOMPARE(readTestFile(dir_->filePath(QStringLiteral("plain.txt"))), QByteArray("keep"));
   QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
