@@ -1,6 +1,7 @@
 #include "compose/newmessage.h"
 
 #include "compose/composelayout.h"
+#include "editing/bodytext.h"
 #include "language/keyinput.h"
 #include "language/languagestate.h"
 #include "platform/designrect.h"
@@ -395,20 +396,9 @@ void NewMessage::mnuExit_Click() { Cancel_Click(); }
 
 void NewMessage::Refresh_Click() { txtBody->viewport()->update(); }
 
-QString NewMessage::bodyText() const {
-  QString text = txtBody->document()->toRawText();
-  for (QChar& c : text)
-    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
-      c = QLatin1Char('\n');
-  return text;
-}
+QString NewMessage::bodyText() const { return editing::bodyText(txtBody); }
 
-void NewMessage::setBodyText(const QString& text) {
-  QString plain = text;
-  plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  txtBody->setPlainText(plain);
-}
+void NewMessage::setBodyText(const QString& text) { txtBody->setPlainText(editing::withLf(text)); }
 
 void NewMessage::clearAttachments() {
   cmbAttachments->clear();
