@@ -242,10 +242,7 @@ void NewMessage::connectHandlers() {
   connect(Deliver, &QPushButton::clicked, this, &NewMessage::deliver_Click);
   connect(Refresh, &QPushButton::clicked, this, &NewMessage::Refresh_Click);
   connect(addAttach, &QPushButton::clicked, this, &NewMessage::addAttach_Click);
-  connect(Mail1, &MailControl::Done, this, &NewMessage::Mail1_Done);
-  connect(Mail1, &MailControl::AsyncError, this, &NewMessage::Mail1_AsyncError);
-  connect(Mail1, &MailControl::Debug, this, &NewMessage::Mail1_Debug);
-  connect(Mail1, &MailControl::Progress, this, &NewMessage::Mail1_Progress);
+  connectControlEvents(Mail1);
 
   connect(Engli_us, &QPushButton::clicked, this, &NewMessage::Engli_us_Click);
   connect(Tamil_ph, &QPushButton::clicked, this, &NewMessage::Tamil_ph_Click);
