@@ -5,7 +5,7 @@
 //   bench_list_window [messages=10000] [bigEvery=100] [bigMegabytes=3]
 //
 // Prints one line per figure; the listing is given as a ratio to its anchor.
-#include "settings/settingsstore.h"
+#include "benchmailbox.h"
 #include "reading/messagerenderer.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
@@ -65,14 +65,6 @@ QByteArray makeMessage(QRandomGenerator& random, int n, qsizetype attachmentByte
   return m;
 }
 
-void writeFile(const QString& path, const QByteArray& data) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    std::exit(2);
-  }
-}
-
 // The anchor: every file opened and read up to the end of its header block.
 double readHeaderBlocks(const QString& dir, qint64* bytes) {
   QElapsedTimer timer;
@@ -99,11 +91,6 @@ double readHeaderBlocks(const QString& dir, qint64* bytes) {
   return timer.nsecsElapsed() / 1e6;
 }
 
-double median(QList<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.at(values.size() / 2);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,9 +101,7 @@ int main(int argc, char** argv) {
   const int bigMegabytes = argc > 3 ? std::max(1, atoi(argv[3])) : 3;
 
   QTemporaryDir temp;
-  const QString root = temp.path() + QStringLiteral("/Email/");
-  qputenv("TOVELMAIL_ROOT", root.toLocal8Bit());
-  qputenv("TOVELMAIL_SETTINGS", (temp.path() + QStringLiteral("/tovelmail.ini")).toLocal8Bit());
+  const QString root = useBenchMailbox(temp);
   QDir().mkpath(root + QStringLiteral("Bench"));
   QDir().mkpath(root + QStringLiteral("Big"));
 
@@ -141,15 +126,7 @@ int main(int argc, char** argv) {
   writeFile(root + QStringLiteral("Big/00000001.msg"), bigAttachment);
   writeFile(root + QStringLiteral("Big/00000002.msg"), bigText);
 
-  TovelSettings s;
-  s.user_email = QStringLiteral("me@example.org");
-  s.user_name = QStringLiteral("Me");
-  s.pop_host = QStringLiteral("127.0.0.1:1");
-  s.pop_user = QStringLiteral("me");
-  s.pop_password = QStringLiteral("pw");
-  s.smtp_host = QStringLiteral("127.0.0.1:1");
-  setSettingsBackend(std::make_unique<QSettingsBackend>(temp.path() + QStringLiteral("/tovelmail.ini")));
-  storeSettings(settingsBackend(), kSettingNames, s);
+  storeBenchAccount(temp);
 
   MailForm form;
   form.Form_Load(false);

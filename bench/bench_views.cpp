@@ -7,7 +7,7 @@
 //   bench_views [headerKB=300] [textMB=20] [language=0]
 // language: the Language menu item chosen first (0 Sinhala, 1 Tamil,
 // 2 English), which sets the view's font.
-#include "settings/settingsstore.h"
+#include "benchmailbox.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
 
@@ -47,19 +47,6 @@ QByteArray allTextMessage(qsizetype bytes) {
     m += "Line of an ordinary long report, with some 8-bit font codes \xe0\xe1\xe7 in it, number " +
          QByteArray::number(m.size()) + ".\r\n";
   return m;
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    std::exit(2);
-  }
-}
-
-double median(QList<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.at(values.size() / 2);
 }
 
 // Runs the step three times after prepare, painted and its events handled.
@@ -102,22 +89,12 @@ int main(int argc, char** argv) {
   const int language = argc > 3 ? std::clamp(atoi(argv[3]), 0, 2) : 0;
 
   QTemporaryDir temp;
-  const QString root = temp.path() + QStringLiteral("/Email/");
-  qputenv("TOVELMAIL_ROOT", root.toLocal8Bit());
-  qputenv("TOVELMAIL_SETTINGS", (temp.path() + QStringLiteral("/tovelmail.ini")).toLocal8Bit());
+  const QString root = useBenchMailbox(temp);
   QDir().mkpath(root + QStringLiteral("Views"));
   writeFile(root + QStringLiteral("Views/") + MailStore::msgFileName(1), damagedHeaderMessage(headerBytes));
   writeFile(root + QStringLiteral("Views/") + MailStore::msgFileName(2), allTextMessage(textBytes));
 
-  TovelSettings s;
-  s.user_email = QStringLiteral("me@example.org");
-  s.user_name = QStringLiteral("Me");
-  s.pop_host = QStringLiteral("127.0.0.1:1");
-  s.pop_user = QStringLiteral("me");
-  s.pop_password = QStringLiteral("pw");
-  s.smtp_host = QStringLiteral("127.0.0.1:1");
-  setSettingsBackend(std::make_unique<QSettingsBackend>(temp.path() + QStringLiteral("/tovelmail.ini")));
-  storeSettings(settingsBackend(), kSettingNames, s);
+  storeBenchAccount(temp);
 
   MailForm form;
   form.Form_Load(false);

@@ -17,27 +17,8 @@ for tool in dovecot mpop fetchmail openssl python3; do
   command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
 done
 
-dir=$(mktemp -d /tmp/tovel-fetchbench-XXXXXX)
-chmod 0755 "$dir"
-dovecot_pid=
-cleanup() {
-  [[ -n $dovecot_pid ]] && kill "$dovecot_pid" 2>/dev/null && wait "$dovecot_pid" 2>/dev/null
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-
-read -r pop3 pop3s smtp sub smtps < <(python3 - <<'PY'
-import socket
-socks = [socket.socket() for _ in range(5)]
-for s in socks: s.bind(("127.0.0.1", 0))
-print(*[s.getsockname()[1] for s in socks])
-PY
-)
-user=bench@example.test
-password=Bench-pass1
-bash tests/support/mailservers-setup.sh "$dir/srv" "$pop3" "$pop3s" "$smtp" "$sub" "$smtps" "$user" "$password" >/dev/null
-ca=$dir/srv/tls/ca.pem
-maildir=$dir/srv/mail/example.test/bench
+source bench/bench_servers.sh
+bench_servers_prepare fetchbench
 
 python3 - "$maildir" "$count" <<'PY'
 import os, sys, random
@@ -59,18 +40,7 @@ for i in range(1, count + 1):
     with open(os.path.join(maildir, "new", name), "w") as f:
         f.write("\n".join(lines) + "\n")
 PY
-[[ $(id -u) == 0 ]] && chown -R mail:mail "$dir/srv/mail"
-
-dovecot -F -c "$dir/srv/dovecot/dovecot.conf" &
-dovecot_pid=$!
-for _ in $(seq 100); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$pop3") 2>/dev/null && break
-  sleep 0.1
-done
-
-now() { date +%s%N; }
-declare -A times
-record() { times[$1]="${times[$1]:-} $2"; }
+bench_servers_start
 
 run_tovel() {  # mode
   rm -rf "$dir/out"
@@ -117,7 +87,6 @@ for _ in $(seq "$rounds"); do
   run_tovel async
 done
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 mpop_ms=$(median "${times[mpop]}")
 fetchmail_ms=$(median "${times[fetchmail]}")
 echo "POP3 fetch of $count messages (~10 kB each) from Dovecot on 127.0.0.1 with STLS, median of $rounds"

@@ -18,43 +18,11 @@ for tool in dovecot postfix msmtp python3 bc; do
   command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
 done
 
-dir=$(mktemp -d /tmp/tovel-sendbench-XXXXXX)
-chmod 0755 "$dir"
-dovecot_pid=
-postfix_pid=
-cleanup() {
-  [[ -n $postfix_pid ]] && { postfix -c "$dir/srv/postfix" stop >/dev/null 2>&1 || true; wait "$postfix_pid" 2>/dev/null || true; }
-  [[ -n $dovecot_pid ]] && kill "$dovecot_pid" 2>/dev/null && wait "$dovecot_pid" 2>/dev/null
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-
-read -r pop3 pop3s smtp sub smtps < <(python3 - <<'PY'
-import socket
-socks = [socket.socket() for _ in range(5)]
-for s in socks: s.bind(("127.0.0.1", 0))
-print(*[s.getsockname()[1] for s in socks])
-PY
-)
-user=bench@example.test
-password=Bench-pass1
-bash tests/support/mailservers-setup.sh "$dir/srv" "$pop3" "$pop3s" "$smtp" "$sub" "$smtps" "$user" "$password" >/dev/null
+source bench/bench_servers.sh
+bench_servers_prepare sendbench
 # Room for the large message (Postfix takes 10,240,000 bytes by default).
 postconf -c "$dir/srv/postfix" -e message_size_limit=52428800 virtual_mailbox_limit=0
-ca=$dir/srv/tls/ca.pem
-maildir=$dir/srv/mail/example.test/bench
-[[ $(id -u) == 0 ]] && chown -R mail:mail "$dir/srv/mail"
-
-dovecot -F -c "$dir/srv/dovecot/dovecot.conf" &
-dovecot_pid=$!
-postfix -c "$dir/srv/postfix" start-fg >/dev/null 2>&1 &
-postfix_pid=$!
-for port in "$pop3" "$smtp"; do
-  for _ in $(seq 200); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-    sleep 0.1
-  done
-done
+bench_servers_start postfix
 
 # The messages: one with a 10 MB attachment, and 100 of about 20 kB.
 python3 - "$dir" "$user" <<'PY'
@@ -76,9 +44,6 @@ for i in range(1, 101):
         f.write(message(f"queued {i}", random.randbytes(15000), f"q{i}.bin"))
 PY
 
-now() { date +%s%N; }
-declare -A times
-record() { times[$1]="${times[$1]:-} $2"; }
 clear_mailbox() { find "$maildir" -type f -delete 2>/dev/null || true; }
 delivered() { find "$maildir" -type f | wc -l; }
 wait_delivered() {  # count
@@ -122,7 +87,6 @@ for _ in $(seq "$rounds"); do
   run_queue
 done
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 echo "SMTP send to Postfix on 127.0.0.1 (STARTTLS, AUTH PLAIN), median of $rounds"
 for case in big queue; do
   m=$(median "${times[msmtp-$case]}")

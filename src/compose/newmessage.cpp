@@ -1,8 +1,11 @@
 #include "compose/newmessage.h"
 
 #include "compose/composelayout.h"
+#include "editing/bodytext.h"
 #include "language/keyinput.h"
 #include "language/languagestate.h"
+#include "platform/designrect.h"
+#include "platform/namedmenu.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
 #include "settings/settingsstore.h"
@@ -11,23 +14,17 @@
 #include <QMenuBar>
 #include <QPointer>
 
+using platform::addNamedItem;
+using platform::addNamedMenu;
+using platform::addNamedSeparator;
+using platform::DesignRect;
+using platform::place;
 using platform::twipsToPixels;
 
 namespace {
 
 QPointer<NewMessage> g_instance;
 QPointer<QWidget> g_owner;
-
-struct DesignRect {
-  double left, top, width, height;
-};
-
-void place(QWidget* w, const DesignRect& r) {
-  w->setGeometry(twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-                 twipsToPixels(r.height));
-}
-
-void place(QWidget* w, const QRectF& r) { place(w, DesignRect{r.left(), r.top(), r.width(), r.height()}); }
 
 double rowTop(int row) { return ComposeDesign::kRowTop + row * ComposeDesign::kRowStep; }
 
@@ -213,42 +210,30 @@ void NewMessage::createToolbar() {
 
 void NewMessage::createMenus() {
   QMenuBar* bar = menuBar();
-  auto menu = [bar](const char* name, const char* caption) {
-    QMenu* m = bar->addMenu(QString::fromLatin1(caption));
-    m->setObjectName(QString::fromLatin1(name));
-    return m;
-  };
-  auto item = [](QMenu* m, const char* name, const char* caption) {
-    QAction* a = m->addAction(QString::fromLatin1(caption));
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-  };
-  auto separator = [](QMenu* m, const char* name) { m->addSeparator()->setObjectName(QString::fromLatin1(name)); };
-
-  mnuFile = menu("mnuFile", "&File");
-  mnuOpen = item(mnuFile, "mnuOpen", "&Open");
-  mnuSave = item(mnuFile, "mnuSave", "&Save");
-  mnuSaveAs = item(mnuFile, "mnuSaveAs", "&Save As");
-  mnuExit = item(mnuFile, "mnuExit", "&Exit");
-  mnuEdit = menu("mnuEdit", "&Edit");
-  mnuCut = item(mnuEdit, "mnuCut", "Cu&t");
-  mnuCopy = item(mnuEdit, "mnuCopy", "&Copy");
-  mnuPaste = item(mnuEdit, "mnuPaste", "&Paste");
-  mnuDelete = item(mnuEdit, "mnuDelete", "&Delete");
-  separator(mnuEdit, "mnuSep");
-  mnuSelAll = item(mnuEdit, "mnuSelAll", "Select &All");
-  mnuInsert = menu("mnuInsert", "&Insert");
-  mnudateTime = item(mnuInsert, "mnudateTime", "&Date/Time");
-  mnuInsertFile = item(mnuInsert, "mnuInsertFile", "&File");
-  mnuSearch = menu("mnuSearch", "&Search");
-  mnuFind = item(mnuSearch, "mnuFind", "&Find");
-  mnuFindnext = item(mnuSearch, "mnuFindnext", "&Find Next");
-  mnuAttach = menu("mnuAttach", "&Attach");
-  mnuSinhalaTag = item(mnuAttach, "mnuSinhalaTag", "Attach Sinhala &Tag");
-  mnuTamilTag = item(mnuAttach, "mnuTamilTag", "Attach Ta&mil Tag");
-  separator(mnuAttach, "mnuSepA");
-  mnuSinhalaAttach = item(mnuAttach, "mnuSinhalaAttach", "Attach &Sinhala Font");
-  mnuTamilAttach = item(mnuAttach, "mnuTamilAttach", "Attach &Tamil Font");
+  mnuFile = addNamedMenu(bar, "mnuFile", "&File");
+  mnuOpen = addNamedItem(mnuFile, "mnuOpen", "&Open");
+  mnuSave = addNamedItem(mnuFile, "mnuSave", "&Save");
+  mnuSaveAs = addNamedItem(mnuFile, "mnuSaveAs", "&Save As");
+  mnuExit = addNamedItem(mnuFile, "mnuExit", "&Exit");
+  mnuEdit = addNamedMenu(bar, "mnuEdit", "&Edit");
+  mnuCut = addNamedItem(mnuEdit, "mnuCut", "Cu&t");
+  mnuCopy = addNamedItem(mnuEdit, "mnuCopy", "&Copy");
+  mnuPaste = addNamedItem(mnuEdit, "mnuPaste", "&Paste");
+  mnuDelete = addNamedItem(mnuEdit, "mnuDelete", "&Delete");
+  addNamedSeparator(mnuEdit, "mnuSep");
+  mnuSelAll = addNamedItem(mnuEdit, "mnuSelAll", "Select &All");
+  mnuInsert = addNamedMenu(bar, "mnuInsert", "&Insert");
+  mnudateTime = addNamedItem(mnuInsert, "mnudateTime", "&Date/Time");
+  mnuInsertFile = addNamedItem(mnuInsert, "mnuInsertFile", "&File");
+  mnuSearch = addNamedMenu(bar, "mnuSearch", "&Search");
+  mnuFind = addNamedItem(mnuSearch, "mnuFind", "&Find");
+  mnuFindnext = addNamedItem(mnuSearch, "mnuFindnext", "&Find Next");
+  mnuAttach = addNamedMenu(bar, "mnuAttach", "&Attach");
+  mnuSinhalaTag = addNamedItem(mnuAttach, "mnuSinhalaTag", "Attach Sinhala &Tag");
+  mnuTamilTag = addNamedItem(mnuAttach, "mnuTamilTag", "Attach Ta&mil Tag");
+  addNamedSeparator(mnuAttach, "mnuSepA");
+  mnuSinhalaAttach = addNamedItem(mnuAttach, "mnuSinhalaAttach", "Attach &Sinhala Font");
+  mnuTamilAttach = addNamedItem(mnuAttach, "mnuTamilAttach", "Attach &Tamil Font");
 }
 
 void NewMessage::connectHandlers() {
@@ -257,10 +242,7 @@ void NewMessage::connectHandlers() {
   connect(Deliver, &QPushButton::clicked, this, &NewMessage::deliver_Click);
   connect(Refresh, &QPushButton::clicked, this, &NewMessage::Refresh_Click);
   connect(addAttach, &QPushButton::clicked, this, &NewMessage::addAttach_Click);
-  connect(Mail1, &MailControl::Done, this, &NewMessage::Mail1_Done);
-  connect(Mail1, &MailControl::AsyncError, this, &NewMessage::Mail1_AsyncError);
-  connect(Mail1, &MailControl::Debug, this, &NewMessage::Mail1_Debug);
-  connect(Mail1, &MailControl::Progress, this, &NewMessage::Mail1_Progress);
+  connectControlEvents(Mail1);
 
   connect(Engli_us, &QPushButton::clicked, this, &NewMessage::Engli_us_Click);
   connect(Tamil_ph, &QPushButton::clicked, this, &NewMessage::Tamil_ph_Click);
@@ -411,20 +393,9 @@ void NewMessage::mnuExit_Click() { Cancel_Click(); }
 
 void NewMessage::Refresh_Click() { txtBody->viewport()->update(); }
 
-QString NewMessage::bodyText() const {
-  QString text = txtBody->document()->toRawText();
-  for (QChar& c : text)
-    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
-      c = QLatin1Char('\n');
-  return text;
-}
+QString NewMessage::bodyText() const { return editing::bodyText(txtBody); }
 
-void NewMessage::setBodyText(const QString& text) {
-  QString plain = text;
-  plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  txtBody->setPlainText(plain);
-}
+void NewMessage::setBodyText(const QString& text) { txtBody->setPlainText(editing::withLf(text)); }
 
 void NewMessage::clearAttachments() {
   cmbAttachments->clear();

@@ -221,6 +221,10 @@ class NewMessage : public QMainWindow {
   void deliveryRunFinished();
   void showSendProgress(const QString& text);
   compose::SendSession* startSession(MailControl* control);
+  // Buttons back on; the session goes once its caller has read it.
+  compose::SendSession* takeFinishedSession();
+  // Mail1's handlers hear this control's events.
+  void connectControlEvents(MailControl* control);
   compose::SendAccount account() const;
   QPointer<compose::SendSession> session_;
   QByteArray draft_;  // Mail1's message before Send filled it in

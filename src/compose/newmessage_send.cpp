@@ -128,13 +128,18 @@ void NewMessage::startSend() {
   session->sendNow(account());
 }
 
-void NewMessage::sendFinished() {
-  unsetCursor();
+compose::SendSession* NewMessage::takeFinishedSession() {
   Send->setEnabled(true);
   Deliver->setEnabled(true);
   compose::SendSession* session = session_;
   session_ = nullptr;
   session->deleteLater();
+  return session;
+}
+
+void NewMessage::sendFinished() {
+  unsetCursor();
+  compose::SendSession* session = takeFinishedSession();
   if (session->outcome() == compose::SendSession::Outcome::Sent) {
     send_state = kDisconnecting;
     forwardlist->clear();
@@ -169,10 +174,7 @@ void NewMessage::deliver_offline() {
   if (!deliveryMail) {
     deliveryMail = new MailControl(this);
     deliveryMail->setObjectName(QStringLiteral("deliveryMail"));
-    connect(deliveryMail, &MailControl::Done, this, &NewMessage::Mail1_Done);
-    connect(deliveryMail, &MailControl::AsyncError, this, &NewMessage::Mail1_AsyncError);
-    connect(deliveryMail, &MailControl::Debug, this, &NewMessage::Mail1_Debug);
-    connect(deliveryMail, &MailControl::Progress, this, &NewMessage::Mail1_Progress);
+    connectControlEvents(deliveryMail);
   }
   deliveryMail->setBlocking(Mail1->Blocking());
   deliveryMail->setDebugMode(Mail1->DebugMode());
@@ -185,11 +187,7 @@ void NewMessage::deliver_offline() {
 }
 
 void NewMessage::deliveryRunFinished() {
-  Send->setEnabled(true);
-  Deliver->setEnabled(true);
-  compose::SendSession* session = session_;
-  session_ = nullptr;
-  session->deleteLater();
+  compose::SendSession* session = takeFinishedSession();
   send_state = kIdle;
   DeliveryList->clear();
   if (g_observer.deliveryFinished)
@@ -202,6 +200,13 @@ void NewMessage::deliveryRunFinished() {
 }
 
 // ----------------------------------------------------------- control events
+
+void NewMessage::connectControlEvents(MailControl* control) {
+  connect(control, &MailControl::Done, this, &NewMessage::Mail1_Done);
+  connect(control, &MailControl::AsyncError, this, &NewMessage::Mail1_AsyncError);
+  connect(control, &MailControl::Debug, this, &NewMessage::Mail1_Debug);
+  connect(control, &MailControl::Progress, this, &NewMessage::Mail1_Progress);
+}
 
 void NewMessage::Mail1_Done() {
   if (session_)

@@ -1,6 +1,8 @@
 #include "shell/mailform.h"
 
 #include "language/languagestate.h"
+#include "platform/designrect.h"
+#include "platform/namedmenu.h"
 #include "platform/paths.h"
 #include "platform/prompter.h"
 #include "platform/twips.h"
@@ -19,26 +21,18 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
+using platform::addNamedItem;
+using platform::addNamedMenu;
+using platform::addNamedSeparator;
+using platform::DesignRect;
 using platform::msgBox;
+using platform::place;
 using platform::twipsToPixels;
 
 namespace {
 
 const char* const kToolTips[6] = {"Read New Mail", "Reply", "New Message", "Forward", "Delete", "Move"};
 const char* const kIcons[6] = {"getmail.png", "reply.png", "new.png", "forward.png", "delete.png", "move.png"};
-
-// Design positions of the controls that the resize layout leaves alone, in
-// twips: left, top, width, height.
-struct DesignRect {
-  double left, top, width, height;
-};
-
-void place(QWidget* w, const DesignRect& r) {
-  w->setGeometry(twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-                 twipsToPixels(r.height));
-}
-
-void place(QWidget* w, const QRectF& r) { place(w, DesignRect{r.left(), r.top(), r.width(), r.height()}); }
 
 constexpr double kRow1 = 45, kRow2 = 360, kRowHeight = 300;
 
@@ -143,59 +137,47 @@ void MailForm::createControls() {
 
 void MailForm::createMenus() {
   QMenuBar* bar = menuBar();
-  auto menu = [bar](const char* name, const char* caption) {
-    QMenu* m = bar->addMenu(QString::fromLatin1(caption));
-    m->setObjectName(QString::fromLatin1(name));
-    return m;
-  };
-  auto item = [](QMenu* m, const char* name, const char* caption) {
-    QAction* a = m->addAction(QString::fromLatin1(caption));
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-  };
-  auto separator = [](QMenu* m, const char* name) { m->addSeparator()->setObjectName(QString::fromLatin1(name)); };
-
-  FileMenu = menu("FileMenu", "&File");
-  FileExit = item(FileMenu, "FileExit", "E&xit");
-  mnuFolder = menu("mnuFolder", "Folders");
-  mnuFolderNew = item(mnuFolder, "mnuFolderNew", "New");
-  mnuFloderDel = item(mnuFolder, "mnuFloderDel", "Delete");
-  mnuFloderRename = item(mnuFolder, "mnuFloderRename", "Rename");
-  SettingsMenu = menu("SettingsMenu", "Se&ttings");
-  SettingsUser = item(SettingsMenu, "SettingsUser", "&User...");
-  SettingsConnection = item(SettingsMenu, "SettingsConnection", "&Connection...");
-  ShowMenu = menu("ShowMenu", "Sh&ow");
-  ShowHeaders = item(ShowMenu, "ShowHeaders", "&Headers");
+  FileMenu = addNamedMenu(bar, "FileMenu", "&File");
+  FileExit = addNamedItem(FileMenu, "FileExit", "E&xit");
+  mnuFolder = addNamedMenu(bar, "mnuFolder", "Folders");
+  mnuFolderNew = addNamedItem(mnuFolder, "mnuFolderNew", "New");
+  mnuFloderDel = addNamedItem(mnuFolder, "mnuFloderDel", "Delete");
+  mnuFloderRename = addNamedItem(mnuFolder, "mnuFloderRename", "Rename");
+  SettingsMenu = addNamedMenu(bar, "SettingsMenu", "Se&ttings");
+  SettingsUser = addNamedItem(SettingsMenu, "SettingsUser", "&User...");
+  SettingsConnection = addNamedItem(SettingsMenu, "SettingsConnection", "&Connection...");
+  ShowMenu = addNamedMenu(bar, "ShowMenu", "Sh&ow");
+  ShowHeaders = addNamedItem(ShowMenu, "ShowHeaders", "&Headers");
   ShowHeaders->setCheckable(true);
-  ShowSourceMenu = item(ShowMenu, "ShowSourceMenu", "&Source");
-  mnuatt = menu("mnuatt", "&Attachments");
-  mnuSaveAtt = item(mnuatt, "mnuSaveAtt", "&Save Attachments");
-  mnuUtilities = menu("mnuUtilities", "&Utilities");
-  MnuDeliverMessages = item(mnuUtilities, "MnuDeliverMessages", "&Deliver Messages");
-  separator(mnuUtilities, "mnuSepU1");
-  mnuDelMsgSvr = item(mnuUtilities, "mnuDelMsgSvr", "Delete Mails From Server");
-  mnuGetAllMail = item(mnuUtilities, "mnuGetAllMail", "&Fetch All Mail Again");
-  separator(mnuUtilities, "mnuSepU2");
-  mnuBlocking = item(mnuUtilities, "mnuBlocking", "&Blocking Mode");
+  ShowSourceMenu = addNamedItem(ShowMenu, "ShowSourceMenu", "&Source");
+  mnuatt = addNamedMenu(bar, "mnuatt", "&Attachments");
+  mnuSaveAtt = addNamedItem(mnuatt, "mnuSaveAtt", "&Save Attachments");
+  mnuUtilities = addNamedMenu(bar, "mnuUtilities", "&Utilities");
+  MnuDeliverMessages = addNamedItem(mnuUtilities, "MnuDeliverMessages", "&Deliver Messages");
+  addNamedSeparator(mnuUtilities, "mnuSepU1");
+  mnuDelMsgSvr = addNamedItem(mnuUtilities, "mnuDelMsgSvr", "Delete Mails From Server");
+  mnuGetAllMail = addNamedItem(mnuUtilities, "mnuGetAllMail", "&Fetch All Mail Again");
+  addNamedSeparator(mnuUtilities, "mnuSepU2");
+  mnuBlocking = addNamedItem(mnuUtilities, "mnuBlocking", "&Blocking Mode");
   mnuBlocking->setCheckable(true);
   mnuBlocking->setChecked(true);
-  mnuHostDelete = item(mnuUtilities, "mnuHostDelete", "&Host Delete Mode");
+  mnuHostDelete = addNamedItem(mnuUtilities, "mnuHostDelete", "&Host Delete Mode");
   mnuHostDelete->setCheckable(true);
   mnuHostDelete->setChecked(true);
-  mnuClear = menu("mnuClear", "&Clear ");
+  mnuClear = addNamedMenu(bar, "mnuClear", "&Clear ");
   const char* const clearCaptions[4] = {"&File Box", "&Sent Box", "&Deleted Box", "&Inbox"};
   for (int i = 0; i < 4; ++i)
-    mnuClearFiles[i] = item(mnuClear, QStringLiteral("mnuClearFiles_%1").arg(i).toLatin1().constData(), clearCaptions[i]);
-  mnuLanguage = menu("mnuLanguage", "&Language");
+    mnuClearFiles[i] = addNamedItem(mnuClear, QStringLiteral("mnuClearFiles_%1").arg(i).toLatin1().constData(), clearCaptions[i]);
+  mnuLanguage = addNamedMenu(bar, "mnuLanguage", "&Language");
   const char* const languageCaptions[3] = {"&Sinhala", "&Tamil", "&English"};
   for (int i = 0; i < 3; ++i) {
-    mnuLangSinh[i] = item(mnuLanguage, QStringLiteral("mnuLangSinh_%1").arg(i).toLatin1().constData(), languageCaptions[i]);
+    mnuLangSinh[i] = addNamedItem(mnuLanguage, QStringLiteral("mnuLangSinh_%1").arg(i).toLatin1().constData(), languageCaptions[i]);
     mnuLangSinh[i]->setCheckable(true);
   }
   mnuLangSinh[0]->setChecked(true);
-  mnuHelp = menu("mnuHelp", "&Help");
-  mnuTutor = item(mnuHelp, "mnuTutor", "&Tutorial");
-  mnuAbout = item(mnuHelp, "mnuAbout", "&About");
+  mnuHelp = addNamedMenu(bar, "mnuHelp", "&Help");
+  mnuTutor = addNamedItem(mnuHelp, "mnuTutor", "&Tutorial");
+  mnuAbout = addNamedItem(mnuHelp, "mnuAbout", "&About");
 }
 
 void MailForm::connectHandlers() {
