@@ -4,17 +4,7 @@
 #   check_deb.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
-work=$(mktemp -d /tmp/tovel-deb-XXXXXX)
-# Installing rewrites the build's install_manifest.txt, which a user's own
-# `cmake --install` left for uninstalling: keep it as it was.
-manifest=$(cd "$1" && pwd)/install_manifest.txt
-[[ -f $manifest ]] && cp -p "$manifest" "$work/manifest.kept"
-restore() {
-  if [[ -f $work/manifest.kept ]]; then cp -p "$work/manifest.kept" "$manifest"; else rm -f "$manifest"; fi
-  rm -rf "$work"
-}
-trap restore EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/keep_manifest.sh" "$1" tovel-deb
 
 (cd "$build" && cpack -G DEB -B "$work" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
 debs=("$work"/tovelmail_*.deb)

@@ -6,18 +6,8 @@
 #   check_install.sh BUILD_DIR
 set -euo pipefail
 build=$1
-work=$(mktemp -d /tmp/tovel-install-XXXXXX)
-# Installing rewrites the build's install_manifest.txt, which a user's own
-# `cmake --install` left for uninstalling: keep it as it was.
-manifest=$(cd "$1" && pwd)/install_manifest.txt
-[[ -f $manifest ]] && cp -p "$manifest" "$work/manifest.kept"
-restore() {
-  if [[ -f $work/manifest.kept ]]; then cp -p "$work/manifest.kept" "$manifest"; else rm -f "$manifest"; fi
-  rm -rf "$work"
-}
-trap restore EXIT
+source "$(dirname "$0")/keep_manifest.sh" "$1" tovel-install
 prefix=$work/prefix
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 share=$prefix/share
