@@ -6,6 +6,7 @@
 #include "retrieval/uidlrecord.h"
 #include "settings/settingsstore.h"
 #include "store/mailstore.h"
+#include "store/safewrite.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,7 +18,9 @@ namespace retrieval {
 GetMailSession::GetMailSession(MailControl* control, Window window, QObject* parent)
     : QObject(parent), control_(control), window_(std::move(window)), timer_(new QTimer(this)) {
   timer_->setObjectName(QStringLiteral("Timer1"));
-  timer_->setInterval(1);
+  // Zero: the next step starts on the next pass of the event loop, outside
+  // the event that scheduled it, without waiting a tick of the clock.
+  timer_->setInterval(0);
   timer_->setSingleShot(true);
   connect(timer_, &QTimer::timeout, this, &GetMailSession::tick);
 }
@@ -195,10 +198,7 @@ void GetMailSession::tick() {
       state_ = State::Deleting;
       control_->setActionCode(10);
       break;
-    case Step::Disconnect:
-      state_ = State::Disconnecting;
-      control_->setActionCode(8);
-      break;
+    case Step::Disconnect: quitServer(); break;
     case Step::None: started = false; break;
   }
   if (started)
@@ -212,11 +212,8 @@ void GetMailSession::startNextMessage() {
   ++current_msg_;
   while (current_msg_ <= control_->MessageCount() && alreadyStored(current_msg_) && !window_.hostDelete())
     ++current_msg_;
-  if (current_msg_ > control_->MessageCount()) {
-    state_ = State::Disconnecting;
-    control_->setActionCode(8);
-    return;
-  }
+  if (current_msg_ > control_->MessageCount())
+    return quitServer();
   control_->setMessageNumber(QString::number(current_msg_));
   if (alreadyStored(current_msg_)) {
     state_ = State::Deleting;
@@ -258,9 +255,17 @@ void GetMailSession::failed(int code, const QString& message) {
 }
 
 void GetMailSession::disconnect(State then) {
+  quitServer(then);
+  finishedIfBlocking();
+}
+
+void GetMailSession::quitServer(State then) {
+  // The server commits its deletions at QUIT: by then the names of the
+  // messages stored must be on the disk, not only their bytes.
+  if (stored_ > 0)
+    store::syncFolder(mailStore().folderPath(QStringLiteral("Inbox")));
   state_ = then;
   control_->setActionCode(8);
-  finishedIfBlocking();
 }
 
 void GetMailSession::endAfterFailure() {

@@ -86,6 +86,8 @@ class GetMailSession : public QObject {
   Step nextMessageOrDisconnect() const;
   void schedule(Step step);
   void disconnect(State then);
+  // Sends QUIT, once what this session stored is safe on the disk.
+  void quitServer(State then = State::Disconnecting);
   void endAfterFailure();
   // With Blocking on the operation just started has finished already.
   void finishedIfBlocking();
