@@ -92,7 +92,8 @@ void GetMailSession::connected() {
     window_.setGetMailEnabled(false);
     current_msg_ = 0;
     stored_ = 0;
-    openRecord();
+    if (!openRecord())
+      return endAfterFailure();
     schedule(Step::GetNext);
     return;
   }
@@ -100,16 +101,16 @@ void GetMailSession::connected() {
   disconnect(State::Disconnecting);
 }
 
-void GetMailSession::openRecord() {
+bool GetMailSession::openRecord() {
   record_.reset();
   const int count = control_->MessageCount();
   if (control_->MessageUidl(1).isEmpty())
-    return;
+    return true;
   auto record = std::make_unique<UidlRecord>(mailStore().mail_root, settings().pop_host, settings().pop_user);
   // An unreadable record is not trusted: fetching a message twice is
   // better than deleting one never stored.
   if (!record->load())
-    return;
+    return true;
   if (fetch_all_)
     record->clear();
   QStringList onServer;
@@ -119,9 +120,17 @@ void GetMailSession::openRecord() {
     if (!record->isStored(onServer.last()))
       plan << n;
   }
-  record->keepOnly(onServer);
+  // Settling the notes of a cut-off session must reach the file before
+  // anything new is stored: a note left unsettled could be taken as
+  // stored once a new message gets its file name.
+  QString why;
+  if (!record->keepOnly(onServer, &why)) {
+    msgBox(QStringLiteral("%1 Nothing was fetched; all messages stay on the server.").arg(why));
+    return false;
+  }
   record_ = std::move(record);
   control_->setRetrievalPlan(plan);
+  return true;
 }
 
 bool GetMailSession::alreadyStored(int n) const {

@@ -72,7 +72,9 @@ class GetMailSession : public QObject {
  private:
   void begin(bool everything);
   void connected();
-  void openRecord();
+  // Reads the account's UIDL record and plans the fetch around it. False
+  // (the user told why) when the record cannot be brought up to date.
+  bool openRecord();
   bool alreadyStored(int n) const;
   void startNextMessage();
   QString storedSoFar() const;

@@ -130,7 +130,7 @@ void GetMailInterruptedTest::unwritableMailboxLosesNothing_data() {
   QTest::addColumn<bool>("readOnly");
   QTest::addColumn<QStringList>("words");
   QTest::newRow("full disk") << false << QStringList{"is full", "needs", "Nothing was lost"};
-  QTest::newRow("read-only") << true << QStringList{"may not be written to", "stays on the server"};
+  QTest::newRow("read-only") << true << QStringList{"may not be written to", "Nothing was fetched", "on the server"};
 }
 
 // The mailbox on a small tmpfs that fills up, or one mounted read-only
