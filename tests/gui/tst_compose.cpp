@@ -122,7 +122,6 @@ class ComposeTest : public MainWindowTest {
   void sendChecksTheFieldsFirst_data();
   void sendChecksTheFieldsFirst();
   void resizingStretchesFieldsAndBody();
-  void screenshots();
 
  private:
   NewMessage* compose() const { return newMessage(); }
@@ -569,29 +568,6 @@ void ComposeTest::resizingStretchesFieldsAndBody() {
   QCoreApplication::processEvents();
   QVERIFY(w->tovelbar->geometry().right() < w->centralWidget()->width());
   QVERIFY(w->txtBody->height() > 0);
-}
-
-void ComposeTest::screenshots() {
-  const QString out = qEnvironmentVariable("TOVEL_SCREENSHOT_DIR");
-  NewMessage* w = compose();
-  w->resize(800, 600);
-  w->txtTo->setText(QStringLiteral("nimal@example.lk"));
-  w->sin_ph_Click();
-  typeInto(w->txtSubject, QStringLiteral("siVhl lipiy"));
-  w->txtBody->setFocus();
-  QTest::keyClicks(w->txtBody, QStringLiteral("ayubovan! mm egdr ynvA."));
-  QTest::keyClick(w->txtBody, Qt::Key_Return);
-  QTest::keyClicks(w->txtBody, QStringLiteral("siVhl BA]Av."));
-  w->mnuSinhalaTag->trigger();
-  QVERIFY(w->attach_file(writeTestFile(files_.filePath(QStringLiteral("photo.gif")), "GIF89a")));
-  QCoreApplication::processEvents();
-  const QImage composeImage = w->grab().toImage();
-  const QImage mainImage = form_->grab().toImage();
-  QVERIFY(!composeImage.isNull() && !mainImage.isNull());
-  if (!out.isEmpty()) {
-    QVERIFY(composeImage.save(QDir(out).filePath(QStringLiteral("compose.png"))));
-    QVERIFY(mainImage.save(QDir(out).filePath(QStringLiteral("main.png"))));
-  }
 }
 
 QTEST_MAIN(ComposeTest)

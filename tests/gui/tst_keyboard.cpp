@@ -44,8 +44,9 @@ void KeyboardTest::opensOnSinhalaWithItsControls() {
   QCOMPARE(viewer->Command1->text(), QStringLiteral("&Close"));
   QVERIFY(viewer->picturePath().endsWith(QStringLiteral("/Nelisin.gif")));
   QVERIFY(!viewer->keybd->pixmap().isNull());
-  // the picture is shown at 100 %, neither squeezed nor cut
+  // the picture is shown at 100 %, neither squeezed nor cut, and readable so
   QCOMPARE(viewer->keybd->contentsRect().size(), viewer->keybd->pixmap().size());
+  QVERIFY(viewer->keybd->pixmap().width() >= 800 && viewer->keybd->pixmap().width() <= 1400);
   QVERIFY(prompter_->messages.isEmpty());
 }
 
@@ -53,6 +54,7 @@ void KeyboardTest::tamilThenReopenStartsOnSinhala() {
   frmkeybd* viewer = frmkeybd::showViewer();
   QTest::mouseClick(viewer->Tamil_k, Qt::LeftButton);
   QVERIFY(viewer->picturePath().endsWith(QStringLiteral("/Velan.gif")));
+  QVERIFY(viewer->keybd->pixmap().width() >= 800 && viewer->keybd->pixmap().width() <= 1400);
   QPointer<frmkeybd> closed = viewer;
   QTest::mouseClick(viewer->Command1, Qt::LeftButton);
   QTRY_VERIFY(closed.isNull());  // closing discards the window

@@ -1,7 +1,10 @@
-// Font-code text <-> Unicode: the letters the key table types, real words,
-// the font's visual order, what passes through, how the result looks next
-// to the Noto fonts, and the command line.
+// The shipped fonts and key table, and font-code text <-> Unicode: both
+// families load, every code the table types has a glyph, every letter of
+// the scripts is listed and typed, real words, the font's visual order,
+// what passes through, how the result looks next to the Noto fonts, and
+// the command line.
 #include "language/fontunicode.h"
+#include "language/fonts.h"
 #include "language/languagestate.h"
 #include "platform/paths.h"
 #include "support/scriptedprompter.h"
@@ -13,6 +16,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QProcess>
 #include <QTest>
 #include <QTextLayout>
@@ -95,6 +99,11 @@ std::set<int> typeable(int mode) {
   return typed;
 }
 
+bool hasGlyph(const QRawFont& font, int code) {
+  const QList<quint32> glyphs = font.glyphIndexesForString(QString(QChar(code)));
+  return glyphs.size() == 1 && glyphs[0] != 0 && !font.pathForGlyph(glyphs[0]).isEmpty();
+}
+
 bool isSign(QChar c) { return c.category() == QChar::Mark_NonSpacing || c.category() == QChar::Mark_SpacingCombining; }
 bool isConsonant(QChar c) { return (c >= QChar(0x0D9A) && c <= QChar(0x0DC6)) || (c >= QChar(0x0B95) && c <= QChar(0x0BB9)); }
 
@@ -113,9 +122,9 @@ QString notoFamily(FontScript script) {
   return familyOf(QStringLiteral("/usr/share/fonts/truetype/noto/NotoSans%1-Regular.ttf").arg(fontScriptName(script)));
 }
 
-QString ourFamily(FontScript script) {
-  return familyOf(platform::joinPath(platform::fontsFolder(), script == FontScript::Sinhala ? kSinhalaFontFile : kTamilFontFile));
-}
+QString fontFile(int lang) { return platform::joinPath(platform::fontsFolder(), lang == Tamil ? kTamilFontFile : kSinhalaFontFile); }
+
+QString ourFamily(FontScript script) { return familyOf(fontFile(script == FontScript::Sinhala ? Sinhala : Tamil)); }
 
 // The outlines of text shaped in one font, on its baseline at x = 0.
 QPainterPath shaped(const QString& text, const QString& family, int pixels) {
@@ -165,6 +174,9 @@ class FontUnicodeTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void initTestCase();
+  void familiesLoad();
+  void everyTypeableCodeHasAGlyph();
+  void everyLetterOfTheScriptsIsListed();
   void typedLettersConvertBothWays_data();
   void typedLettersConvertBothWays();
   void realWordsRoundTrip_data();
@@ -191,6 +203,58 @@ void FontUnicodeTest::initTestCase() {
   QVERIFY2(prompter.messages.isEmpty(), "the shipped key table reads");
   for (int mode = 0; mode < 4; ++mode)
     typed_[mode] = typeable(mode);
+}
+
+void FontUnicodeTest::familiesLoad() {
+  const QStringList families = registerBundledFonts();
+  QVERIFY2(families.contains(QStringLiteral("Nelira98")), qPrintable(families.join(QLatin1Char(','))));
+  QVERIFY(families.contains(QStringLiteral("Velan_nm")));
+  QVERIFY(QFontDatabase::families().contains(QStringLiteral("Nelira98")));
+  QVERIFY(QFontDatabase::families().contains(QStringLiteral("Velan_nm")));
+  // The file names the Attach menu sends are the files that hold the families.
+  QCOMPARE(QRawFont(fontFile(Sinhala), 12).familyName(), QStringLiteral("Nelira98"));
+  QCOMPARE(QRawFont(fontFile(Tamil), 12).familyName(), QStringLiteral("Velan_nm"));
+}
+
+void FontUnicodeTest::everyTypeableCodeHasAGlyph() {
+  // English keeps the font of the language before it, so the English column
+  // must draw in both fonts as well.
+  const struct {
+    int language;
+    QList<int> modes;
+  } fonts[] = {{Sinhala, {0, 1, 2}}, {Tamil, {0, 3}}};
+  for (const auto& f : fonts) {
+    const QRawFont raw(fontFile(f.language), 48);
+    QVERIFY(raw.isValid());
+    for (int mode : f.modes)
+      for (int code : typed_[mode])
+        QVERIFY2(hasGlyph(raw, code), qPrintable(QStringLiteral("language %1: code %2 (mode %3) has no glyph")
+                                                     .arg(f.language).arg(code).arg(mode)));
+    set_key_sequences(f.language);  // the carriers of the button captions
+    for (const QString& caption : language().key_captions)
+      for (const QChar ch : caption)
+        QVERIFY2(hasGlyph(raw, ch.unicode()), qPrintable(QString::number(ch.unicode())));
+    QVERIFY2(!hasGlyph(raw, 173), "the soft hyphen stays unused");
+  }
+}
+
+void FontUnicodeTest::everyLetterOfTheScriptsIsListed() {
+  QSet<QChar> listed;
+  for (const Letter& l : readLetters())
+    for (const QChar ch : l.text)
+      listed.insert(ch);
+  const QList<QPair<int, int>> ranges = {{0x0D82, 0x0D83}, {0x0D85, 0x0D96}, {0x0D9A, 0x0DB1},
+                                         {0x0DB3, 0x0DBB}, {0x0DBD, 0x0DBD}, {0x0DC0, 0x0DC6},
+                                         {0x0DCA, 0x0DCA}, {0x0DCF, 0x0DD4}, {0x0DD6, 0x0DD6},
+                                         {0x0DD8, 0x0DDF}, {0x0DF2, 0x0DF3},
+                                         {0x0B83, 0x0B83}, {0x0B85, 0x0B8A}, {0x0B8E, 0x0B90},
+                                         {0x0B92, 0x0B95}, {0x0B99, 0x0B9A}, {0x0B9C, 0x0B9C},
+                                         {0x0B9E, 0x0B9F}, {0x0BA3, 0x0BA4}, {0x0BA8, 0x0BAA},
+                                         {0x0BAE, 0x0BB5}, {0x0BB7, 0x0BB9}, {0x0BBE, 0x0BC2},
+                                         {0x0BC6, 0x0BC8}, {0x0BCA, 0x0BCD}};
+  for (const auto& r : ranges)
+    for (int u = r.first; u <= r.second; ++u)
+      QVERIFY2(listed.contains(QChar(u)), qPrintable(QStringLiteral("U+%1 is not in the letter list").arg(u, 4, 16)));
 }
 
 // Every letter of tools/letters.tsv, with every consonant where it is a

@@ -1,27 +1,19 @@
 // Large messages: bodies read from the file where they are used, parts
 // decoded piece by piece straight into the target file, and a file that
 // changes under an open message.
+#include "maillib/mailcontrol.h"
+#include "maillib/transfercodec.h"
+#include "support/files.h"
+#include "support/mailops.h"
+
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "maillib/mailcontrol.h"
-#include "maillib/transfercodec.h"
-
 using maillib::codec::Encoding;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& data) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
 
 QByteArray noise(qsizetype size, quint32 seed) {
   QByteArray out(size, Qt::Uninitialized);
@@ -39,19 +31,10 @@ QByteArray text(qsizetype size) {
   return out;
 }
 
-void load(MailControl& m, const QString& file) {
-  m.setPartFile(file);
-  m.setTransferFlags(2);
-  m.setActionCode(13);
-}
-
 void savePart(MailControl& m, int index, const QString& target) {
-  m.setPartIndex(index);
-  m.setActionCode(7);
-  m.setMessageFile(target);
-  m.setTransferFlags(40);
-  m.setActionCode(5);
-  m.setActionCode(2);
+  ops::enter(m, index);
+  ops::save(m, target);
+  ops::leave(m);
 }
 
 // The decoded content of every part of the large sample, by part index.
@@ -101,7 +84,7 @@ class TestMessageStream : public QObject {
  private Q_SLOTS:
   void initTestCase() {
     sample_ = largeSample();
-    QVERIFY(writeAll(path("large.msg"), sample_.message));
+    writeTestFile(path("large.msg"), sample_.message);
   }
 
   void decodingInPiecesGivesTheWholeDecoding_data() {
@@ -119,7 +102,7 @@ class TestMessageStream : public QObject {
     QTest::newRow("uuencode, begin only inside a line")
         << int(Encoding::UUEncode) << "this is not begin 644 a\r\n" + uu.mid(uu.indexOf('\n') + 1) << true;
     // Lines shorter than their length byte says, then more text and parts.
-    const QByteArray shortLines = readAll(QStringLiteral(TOVEL_SOURCE_DIR "/tests/data/uuencode_short_lines.msg"));
+    const QByteArray shortLines = readTestFile(QStringLiteral(TOVEL_SOURCE_DIR "/tests/data/uuencode_short_lines.msg"));
     QTest::newRow("uuencode, short lines") << int(Encoding::UUEncode) << shortLines.mid(shortLines.indexOf("\r\n\r\n") + 4)
                                           << false;
     QByteArray cut = uu;
@@ -154,91 +137,80 @@ class TestMessageStream : public QObject {
     QFETCH(int, part);
     MailControl m;
     QSignalSpy errors(&m, &MailControl::AsyncError);
-    load(m, path("large.msg"));
+    ops::load(m, path("large.msg"));
     QCOMPARE(m.Subject(), QStringLiteral("large"));  // after the 40 kB field
     QCOMPARE(m.PartCount(), 5);
     const QString target = path(QStringLiteral("part%1.out").arg(part));
     savePart(m, part, target);
     QCOMPARE(errors.count(), 0);
-    QCOMPARE(readAll(target), sample_.parts[part]);
+    QCOMPARE(readTestFile(target), sample_.parts[part]);
   }
 
   void largeFileReadsItsLinesAndWritesBackUnchanged() {
     MailControl m;
     QSignalSpy errors(&m, &MailControl::AsyncError);
-    load(m, path("large.msg"));
+    ops::load(m, path("large.msg"));
     QVERIFY(m.HeaderText().endsWith(QStringLiteral("boundary=\"L\"")));
-    m.setPartIndex(0);
-    m.setActionCode(7);
+    ops::enter(m, 0);
     const QList<QByteArray> lines = sample_.parts[0].split('\n');
     QCOMPARE(m.LineCount(), lines.size() - 1);
     QCOMPARE(m.BodyText(m.LineCount() - 1).toLatin1() + "\r", lines[lines.size() - 2]);
-    m.setTransferFlags(24);
-    m.setActionCode(5);
-    QCOMPARE(m.OutputText().toLatin1(), sample_.parts[0]);
-    m.setActionCode(2);
-    m.setMessageFile(path("copy.msg"));
-    m.setTransferFlags(32);
-    m.setActionCode(15);
+    QCOMPARE(ops::text(m).toLatin1(), sample_.parts[0]);
+    ops::leave(m);
+    ops::store(m, path("copy.msg"));
     QCOMPARE(errors.count(), 0);
-    QCOMPARE(readAll(path("copy.msg")), sample_.message);
+    QCOMPARE(readTestFile(path("copy.msg")), sample_.message);
   }
 
-  void fileReplacedAfterOpeningKeepsReadingAsLoaded() {
-    // A message file is replaced by a rename (a folder command storing
-    // another message under the name): the open message reads on as it was.
-    QVERIFY(writeAll(path("swap.msg"), sample_.message));
-    MailControl m;
-    QSignalSpy errors(&m, &MailControl::AsyncError);
-    load(m, path("swap.msg"));
-    QCOMPARE(m.PartCount(), 5);
-    QVERIFY(writeAll(path("other.msg"), "From: x@y.z\r\n\r\nother\r\n"));
-    QVERIFY(QFile::remove(path("swap.msg")));
-    QVERIFY(QFile::rename(path("other.msg"), path("swap.msg")));
-    savePart(m, 1, path("swap.out"));
-    QCOMPARE(readAll(path("swap.out")), sample_.parts[1]);
-    QCOMPARE(errors.count(), 0);
+  // A message file changed under an open message: replaced by a rename (a
+  // folder command storing another message under the name) it reads on as
+  // it was; cut short, what could be read of a part is saved and said so,
+  // and it is never stored; rewritten between listing and use, it is never
+  // stored either.
+  void fileChangedUnderAnOpenMessage_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("problem");  // the store's complaint; empty: the part saves whole
+    QTest::newRow("replaced by a rename") << "replace" << QString();
+    QTest::newRow("cut short") << "cut" << "changed while it was open";
+    QTest::newRow("rewritten in place") << "rewrite" << "changed since its header was read";
   }
 
-  void fileCutShortUnderAnOpenMessageIsReported() {
-    QVERIFY(writeAll(path("cut.msg"), sample_.message));
+  void fileChangedUnderAnOpenMessage() {
+    QFETCH(QString, change);
+    QFETCH(QString, problem);
+    const QString file = writeTestFile(path(change + ".msg"), sample_.message);
     MailControl m;
     QSignalSpy errors(&m, &MailControl::AsyncError);
-    load(m, path("cut.msg"));
-    QCOMPARE(m.PartCount(), 5);
-    {
-      QFile f(path("cut.msg"));
+    ops::load(m, file);
+    if (change != QLatin1String("rewrite"))
+      QCOMPARE(m.PartCount(), 5);  // the body is open before the change
+    if (change == QLatin1String("replace")) {
+      QVERIFY(QFile::remove(file));
+      QVERIFY(QFile::rename(writeTestFile(path("other.msg"), "From: x@y.z\r\n\r\nother\r\n"), file));
+    } else if (change == QLatin1String("cut")) {
+      QFile f(file);
       QVERIFY(f.open(QIODevice::ReadWrite));
       QVERIFY(f.resize(f.size() / 2));
+    } else {
+      writeTestFile(file, QByteArray(sample_.message).replace("Subject: large", "Subject: LARGE"));
     }
-    // The part past the cut: what could be read is saved, and said so.
-    savePart(m, 3, path("cut.out"));
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toInt(), int(MailControl::ErrParse));
-    QVERIFY(errors.at(0).at(1).toString().contains(QStringLiteral("changed while it was open")));
-    // Never stored as a message: the copy would be silently truncated.
-    m.setMessageFile(path("cut-copy.msg"));
-    m.setTransferFlags(32);
-    m.setActionCode(15);
+    if (change != QLatin1String("rewrite")) {
+      savePart(m, 3, path(change + ".out"));  // the part past the cut
+      if (problem.isEmpty()) {
+        QCOMPARE(readTestFile(path(change + ".out")), sample_.parts[3]);
+        QCOMPARE(errors.count(), 0);
+        return;
+      }
+      QCOMPARE(ops::codes(errors), QList<int>{MailControl::ErrParse});
+      QVERIFY(errors.at(0).at(1).toString().contains(problem));
+    }
+    // Never stored as a message: the copy would be silently wrong.
+    ops::store(m, path(change + "-copy.msg"));
     QVERIFY(m.lastOperationFailed());
-    QCOMPARE(errors.last().at(0).toInt(), int(MailControl::ErrFile));
-    QVERIFY(!QFile::exists(path("cut-copy.msg")));
-  }
-
-  void fileChangedBetweenListingAndUseIsRefused() {
-    QVERIFY(writeAll(path("changed.msg"), sample_.message));
-    MailControl m;
-    QSignalSpy errors(&m, &MailControl::AsyncError);
-    load(m, path("changed.msg"));
-    QByteArray other = sample_.message;
-    other.replace("Subject: large", "Subject: LARGE");
-    QVERIFY(writeAll(path("changed.msg"), other));
-    m.setMessageFile(path("changed-copy.msg"));
-    m.setTransferFlags(32);
-    m.setActionCode(15);
-    QVERIFY(m.lastOperationFailed());
-    QVERIFY(!QFile::exists(path("changed-copy.msg")));
-    QVERIFY(errors.last().at(1).toString().contains(QStringLiteral("changed since its header was read")));
+    QCOMPARE(ops::codes(errors).last(), int(MailControl::ErrFile));
+    QVERIFY(!QFile::exists(path(change + "-copy.msg")));
+    if (change == QLatin1String("rewrite"))
+      QVERIFY(errors.last().at(1).toString().contains(problem));
   }
 };
 
