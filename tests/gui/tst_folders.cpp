@@ -1,11 +1,8 @@
 // Folders / New, Delete, Rename, the Clear menu, and the Delete and Move
 // commands on real folders, driven through the main window.
-#include "settings/settingsstore.h"
-#include "shell/mailform.h"
 #include "store/mailstore.h"
 #include "support/files.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
+#include "support/mainwindowtest.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,29 +11,21 @@
 
 namespace {
 
-QByteArray message(const QString& from, const QString& subject, const QString& body) {
-  return QStringLiteral("From: %1\r\nTo: me@example.org\r\nSubject: %2\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n"
-                        "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n%3\r\n")
-      .arg(from, subject, body)
-      .toUtf8();
-}
-
-QStringList listTexts(QListWidget* list) {
-  QStringList texts;
-  for (int i = 0; i < list->count(); ++i)
-    texts << list->item(i)->text();
-  return texts;
+QByteArray message(int n) {
+  const QByteArray i = QByteArray::number(n);
+  return testMessage("Sender " + i + " <s" + i + "@example.org>", "Subject " + i, "text/plain; charset=us-ascii",
+                     "Body of message " + i + "\r\n");
 }
 
 QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
 
 }  // namespace
 
-class FoldersTest : public QObject {
+class FoldersTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void init();
-  void cleanup();
+  void cleanup() { closeMainWindow(); }
   void newFolder();
   void newFolderRefusesPathsAndDots();
   void deleteFolder();
@@ -51,47 +40,17 @@ class FoldersTest : public QObject {
   void moveIgnoresBadTargets();
 
  private:
-  void start();
-  void selectFolder(const QString& name);
-  int folderRow(const QString& name) const;
-
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
+  void start() {
+    loadMainWindow();
+    QVERIFY(prompter_->messages.isEmpty());
+  }
+  int folderRow(const QString& name) const { return int(listTexts(form_->listFolders).indexOf(name)); }
 };
 
 void FoldersTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  storeCompleteSettings(QStringLiteral("Secret9"));
+  prepareRoot(QStringLiteral("Secret9"));
   for (int n = 1; n <= 3; ++n)
-    root_->write(QStringLiteral("Inbox/%1").arg(MailStore::msgFileName(n)),
-                 message(QStringLiteral("Sender %1 <s%1@example.org>").arg(n), QStringLiteral("Subject %1").arg(n),
-                         QStringLiteral("Body of message %1").arg(n)));
-}
-
-void FoldersTest::cleanup() {
-  form_.reset();
-  prompter_.reset();
-  root_.reset();
-}
-
-void FoldersTest::start() {
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
-  QVERIFY(prompter_->messages.isEmpty());
-}
-
-int FoldersTest::folderRow(const QString& name) const {
-  const QStringList texts = listTexts(form_->listFolders);
-  return int(texts.indexOf(name));
-}
-
-void FoldersTest::selectFolder(const QString& name) {
-  const int row = folderRow(name);
-  QVERIFY2(row >= 0, qPrintable(name));
-  form_->listFolders->setCurrentRow(row);
+    root_->write(QStringLiteral("Inbox/%1").arg(MailStore::msgFileName(n)), message(n));
 }
 
 void FoldersTest::newFolder() {
@@ -143,7 +102,7 @@ void FoldersTest::deleteFolder() {
   start();
 
   // A folder whose messages are listed is refused with a message.
-  selectFolder(QStringLiteral("Inbox"));
+  QVERIFY(selectFolder(QStringLiteral("Inbox")));
   form_->mnuFloderDel_Click();
   QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Please remove all the mails before deleting the folder")});
   QVERIFY(QFileInfo(root_->path(QStringLiteral("Inbox"))).isDir());
@@ -151,7 +110,7 @@ void FoldersTest::deleteFolder() {
   // Names holding a standard folder's name are refused without a message.
   prompter_->messages.clear();
   for (const char* name : {"Absent", "Myfiles", "Outbox", "Sent", "Deleted", "Files"}) {
-    selectFolder(QString::fromLatin1(name));
+    QVERIFY(selectFolder(QString::fromLatin1(name)));
     form_->mnuFloderDel_Click();
     QVERIFY2(folderRow(QString::fromLatin1(name)) >= 0, name);
   }
@@ -159,14 +118,14 @@ void FoldersTest::deleteFolder() {
   QVERIFY(QFileInfo(root_->path(QStringLiteral("Absent"))).isDir());
 
   // A folder holding a file that is not a message cannot be removed.
-  selectFolder(QStringLiteral("Notes"));
+  QVERIFY(selectFolder(QStringLiteral("Notes")));
   form_->mnuFloderDel_Click();
   QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Error!")});
   QVERIFY(QFileInfo::exists(root_->path(QStringLiteral("Notes/todo.txt"))));
 
   // An empty folder goes, from the disk, the list and the table.
   prompter_->messages.clear();
-  selectFolder(QStringLiteral("Projects"));
+  QVERIFY(selectFolder(QStringLiteral("Projects")));
   form_->mnuFloderDel_Click();
   QVERIFY(prompter_->messages.isEmpty());
   QVERIFY(!QFileInfo::exists(root_->path(QStringLiteral("Projects"))));
@@ -182,7 +141,7 @@ void FoldersTest::renameFolder() {
   start();
   // Inbox, Sent and Deleted keep their names, in any spelling; no question asked.
   for (const char* name : {"Inbox", "Sent", "Deleted"}) {
-    selectFolder(QString::fromLatin1(name));
+    QVERIFY(selectFolder(QString::fromLatin1(name)));
     form_->mnuFloderRename_Click();
   }
   QCOMPARE(prompter_->messages, QStringList(3, QStringLiteral("Can't Rename these fields")));
@@ -190,7 +149,7 @@ void FoldersTest::renameFolder() {
 
   // Onto an existing folder (any letter case) or an empty name: refused.
   prompter_->messages.clear();
-  selectFolder(QStringLiteral("Outbox"));
+  QVERIFY(selectFolder(QStringLiteral("Outbox")));
   prompter_->inputAnswers << QStringLiteral("inbox") << QStringLiteral("  ");
   form_->mnuFloderRename_Click();
   form_->mnuFloderRename_Click();
@@ -210,9 +169,9 @@ void FoldersTest::renameFolder() {
 }
 
 void FoldersTest::renameFolderOnDisplay() {
-  root_->write(QStringLiteral("Work/00000004.msg"), message(QStringLiteral("a@b.org"), QStringLiteral("Plan"), QStringLiteral("x")));
+  root_->write(QStringLiteral("Work/00000004.msg"), message(4));
   start();
-  selectFolder(QStringLiteral("Work"));
+  QVERIFY(selectFolder(QStringLiteral("Work")));
   QCOMPARE(form_->listMessages->count(), 1);
   prompter_->inputAnswers << QStringLiteral("Projects");
   form_->mnuFloderRename_Click();
@@ -222,7 +181,7 @@ void FoldersTest::renameFolderOnDisplay() {
   QVERIFY(!form_->textBody->toPlainText().contains(QLatin1String("cannot be shown")));
 
   // A move into the renamed folder from elsewhere reaches it.
-  selectFolder(QStringLiteral("Inbox"));
+  QVERIFY(selectFolder(QStringLiteral("Inbox")));
   form_->listMessages->setCurrentRow(0);
   prompter_->inputAnswers << QStringLiteral("projects");
   form_->Move_msg_Click();
@@ -232,7 +191,7 @@ void FoldersTest::renameFolderOnDisplay() {
 void FoldersTest::clearNeedsThePassword() {
   root_->write(QStringLiteral("Files/photo.jpg"), "jpeg");
   start();
-  selectFolder(QStringLiteral("Inbox"));
+  QVERIFY(selectFolder(QStringLiteral("Inbox")));
 
   // Wrong password (case counts): nothing happens, nothing is said.
   prompter_->inputAnswers << QStringLiteral("secret9");
@@ -261,7 +220,7 @@ void FoldersTest::clearNeedsThePassword() {
 
 void FoldersTest::deleteMessageShowsTheNext() {
   start();
-  selectFolder(QStringLiteral("Inbox"));
+  QVERIFY(selectFolder(QStringLiteral("Inbox")));
   const QByteArray second = readTestFile(root_->path(QStringLiteral("Inbox/00000002.msg")));
   form_->listMessages->setCurrentRow(1);
   form_->pictbut_Click(4);  // toolbar Delete
@@ -285,9 +244,9 @@ void FoldersTest::deleteMessageShowsTheNext() {
 }
 
 void FoldersTest::deleteInDeletedIsForGood() {
-  root_->write(QStringLiteral("Deleted/00000007.msg"), message(QStringLiteral("x@y.org"), QStringLiteral("old"), QStringLiteral("b")));
+  root_->write(QStringLiteral("Deleted/00000007.msg"), message(7));
   start();
-  selectFolder(QStringLiteral("Deleted"));
+  QVERIFY(selectFolder(QStringLiteral("Deleted")));
   form_->listMessages->setCurrentRow(0);
   form_->Del_msg_Click();
   QVERIFY(filesIn(root_->path(QStringLiteral("Deleted"))).isEmpty());
@@ -297,7 +256,7 @@ void FoldersTest::deleteInDeletedIsForGood() {
 void FoldersTest::moveMessage() {
   QDir(root_->root()).mkdir(QStringLiteral("Work"));
   start();
-  selectFolder(QStringLiteral("Inbox"));
+  QVERIFY(selectFolder(QStringLiteral("Inbox")));
   const QByteArray first = readTestFile(root_->path(QStringLiteral("Inbox/00000001.msg")));
   form_->listMessages->setCurrentRow(0);
   prompter_->inputAnswers << QStringLiteral(" work ");
@@ -336,7 +295,7 @@ void FoldersTest::takenNumberKeepsBoth() {
   const QString name = MailStore::msgFileName(number);
   root_->write(folder + QLatin1Char('/') + name, "already here");
   start();
-  selectFolder(QStringLiteral("Inbox"));
+  QVERIFY(selectFolder(QStringLiteral("Inbox")));
   const QByteArray moved = readTestFile(root_->path(QStringLiteral("Inbox/") + name));
   form_->listMessages->setCurrentRow(number - 1);
   if (target.isEmpty()) {
@@ -354,7 +313,7 @@ void FoldersTest::takenNumberKeepsBoth() {
 
 void FoldersTest::moveIgnoresBadTargets() {
   start();
-  selectFolder(QStringLiteral("Inbox"));
+  QVERIFY(selectFolder(QStringLiteral("Inbox")));
   form_->listMessages->setCurrentRow(0);
   for (const char* target : {"Nowhere", "../Email/Sent", "/tmp", "", "   "}) {
     prompter_->inputAnswers << QString::fromLatin1(target);

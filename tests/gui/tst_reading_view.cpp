@@ -4,11 +4,9 @@
 #include "reading/messagelistdelegate.h"
 #include "reading/sourcedisplay.h"
 #include "reading/viewcap.h"
-#include "settings/settingsstore.h"
-#include "shell/mailform.h"
 #include "store/mailstore.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
+#include "support/files.h"
+#include "support/mainwindowtest.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,11 +57,6 @@ QByteArray allBytes(int seed) {
   return data;
 }
 
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 const char kBinHex[] =
     "(This file must be converted with BinHex 4.0)\r\n"
     ":#'j[G'8ZG(Kd!&4&@&4dG(Kd!!!!!!!i!!!!!%b63QPZ5'9i)(4PH(3k)%&jG@*\r\n"
@@ -71,18 +64,18 @@ const char kBinHex[] =
 
 }  // namespace
 
-class ReadingGuiTest : public QObject {
+class ReadingGuiTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
-  void init();
-  void cleanup();
+  void init() { prepareRoot(); }
+  void cleanup() { closeMainWindow(); }
   void listsInNumberOrderWithColumns();
   void emptyFolderAndOddNames();
   void columnsLineUpAtTabStops();
   void plainMessageAndHeaders();
-  void encodedTextParts();
-  void htmlAlternativeAndNestedParts();
-  void charsets();
+  void textPartsShowDecoded_data();
+  void textPartsShowDecoded();
+  void alternativeAndNestedParts();
   void attachmentsSavedIntact();
   void hostileNamesStayInFiles();
   void sourceWindow();
@@ -95,31 +88,11 @@ class ReadingGuiTest : public QObject {
   QString viewText() const { return form_->textBody->toPlainText(); }
   QStringList attachmentNames() const;
   void doubleClickLine(const QString& start);
-
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
-  std::unique_ptr<MailForm> form_;
 };
 
-void ReadingGuiTest::init() {
-  root_ = std::make_unique<TestRoot>();
-  resetProgramState(*root_);
-  prompter_ = std::make_unique<ScriptedPrompter>();
-  storeCompleteSettings();
-}
-
-void ReadingGuiTest::cleanup() {
-  form_.reset();
-  prompter_.reset();
-  root_.reset();
-}
-
 void ReadingGuiTest::start(const QString& folder) {
-  form_ = std::make_unique<MailForm>();
-  form_->Form_Load(false);
-  const QList<QListWidgetItem*> items = form_->listFolders->findItems(folder, Qt::MatchFixedString);
-  QVERIFY(!items.isEmpty());
-  form_->listFolders->setCurrentItem(items.first());
+  loadMainWindow();
+  QVERIFY(selectFolder(folder));
 }
 
 QStringList ReadingGuiTest::attachmentNames() const {
@@ -247,14 +220,6 @@ void ReadingGuiTest::plainMessageAndHeaders() {
   QCOMPARE(viewText(), plainView);
   QVERIFY(prompter_->messages.isEmpty());
 
-  // A message without any MIME header is plain text.
-  root_->write(QStringLiteral("Inbox/00000002.msg"),
-               "From: old@example.lk\r\nSubject: Old style\r\n\r\nNo MIME here.\r\n");
-  form_->listFolders_Click();
-  form_->listMessages->setCurrentRow(1);
-  QVERIFY2(viewText().contains(QLatin1String("No MIME here.")), qPrintable(viewText()));
-  QCOMPARE(form_->attachments->count(), 0);
-
   // With nothing selected the switch only changes the setting.
   start();
   form_->ShowHeaders->trigger();
@@ -262,32 +227,54 @@ void ReadingGuiTest::plainMessageAndHeaders() {
   QVERIFY(viewText().isEmpty());
 }
 
-void ReadingGuiTest::encodedTextParts() {
-  auto encoded = [](const QByteArray& encoding, const QByteArray& body) {
-    return header(QStringLiteral("E <e@example.lk>"), QString::fromLatin1(encoding), "text/plain; charset=us-ascii") +
+void ReadingGuiTest::textPartsShowDecoded_data() {
+  QTest::addColumn<QByteArray>("message");
+  QTest::addColumn<QStringList>("shown");
+  QTest::addColumn<QString>("hidden");
+  auto encoded = [](const QByteArray& charset, const QByteArray& encoding, const QByteArray& body) {
+    return header(QStringLiteral("E <e@example.lk>"), QString::fromLatin1(encoding), "text/plain; charset=" + charset) +
            "Content-Transfer-Encoding: " + encoding + "\r\n\r\n" + body;
   };
-  root_->write(QStringLiteral("Inbox/00000001.msg"),
-               encoded("base64", base64Lines("Base64 text from Galle.\r\n")));
-  root_->write(QStringLiteral("Inbox/00000002.msg"),
-               encoded("Quoted-Printable", "Quoted =3D printable from Matara, a long line that =\r\ncontinues.\r\n"));
-  root_->write(QStringLiteral("Inbox/00000003.msg"),
-               encoded("x-uuencode", "begin 644 note.txt\r\n=575E;F-O9&5D('1E>'0@9G)O;2!*869F;F$N#0H`\r\n`\r\nend\r\n"));
-  root_->write(QStringLiteral("Inbox/00000004.msg"), encoded("mac-binhex40", kBinHex));
-  root_->write(QStringLiteral("Inbox/00000005.msg"), encoded("BASE64", base64Lines("Upper case encoding name.\r\n")));
-  start();
-  const char* expected[] = {"Base64 text from Galle.", "Quoted = printable from Matara, a long line that continues.",
-                            "Uuencoded text from Jaffna.", "BinHex text: Ayubowan from Kandy.", "Upper case encoding name."};
-  for (int i = 0; i < 5; ++i) {
-    form_->listMessages->setCurrentRow(i);
-    QVERIFY2(viewText().contains(QString::fromLatin1(expected[i])), qPrintable(viewText()));
-  }
+  QTest::newRow("base64") << encoded("us-ascii", "base64", base64Lines("Base64 text from Galle.\r\n"))
+                          << QStringList{"Base64 text from Galle."} << "";
+  QTest::newRow("quoted-printable")
+      << encoded("us-ascii", "Quoted-Printable", "Quoted =3D printable from Matara, a long line that =\r\ncontinues.\r\n")
+      << QStringList{"Quoted = printable from Matara, a long line that continues."} << "";
+  QTest::newRow("uuencode")
+      << encoded("us-ascii", "x-uuencode", "begin 644 note.txt\r\n=575E;F-O9&5D('1E>'0@9G)O;2!*869F;F$N#0H`\r\n`\r\nend\r\n")
+      << QStringList{"Uuencoded text from Jaffna."} << "";
+  QTest::newRow("binhex") << encoded("us-ascii", "mac-binhex40", kBinHex) << QStringList{"BinHex text: Ayubowan from Kandy."}
+                          << "";
+  QTest::newRow("encoding name in capitals") << encoded("us-ascii", "BASE64", base64Lines("Upper case encoding name.\r\n"))
+                                             << QStringList{"Upper case encoding name."} << "";
+  QTest::newRow("latin-1") << encoded("iso-8859-1", "8bit", "Caf\xe9 cr\xe8me\r\n") << QStringList{QString::fromUtf8("Café crème")}
+                           << "";
+  QTest::newRow("utf-8") << encoded("utf-8", "base64", base64Lines(QStringLiteral("ආයුබෝවන් வணக்கம்\r\n").toUtf8()))
+                         << QStringList{QStringLiteral("ආයුබෝවන් வணக்கம்")} << "";
+  QTest::newRow("html only")
+      << header(QStringLiteral("H <h@example.lk>"), QStringLiteral("Html only"), "text/html; charset=utf-8") +
+             "\r\n<html><body><p>Hello <b>bold</b> world</p><p>Second &amp; last</p></body></html>\r\n"
+      << QStringList{"Hello bold world", "Second & last"} << "<p>";
+  // A message without any MIME header is plain text.
+  QTest::newRow("no MIME") << QByteArray("From: old@example.lk\r\nSubject: Old style\r\n\r\nNo MIME here.\r\n")
+                           << QStringList{"No MIME here."} << "Subject";
 }
 
-void ReadingGuiTest::htmlAlternativeAndNestedParts() {
-  root_->write(QStringLiteral("Inbox/00000001.msg"),
-               header(QStringLiteral("H <h@example.lk>"), QStringLiteral("Html only"), "text/html; charset=utf-8") +
-                   "\r\n<html><body><p>Hello <b>bold</b> world</p><p>Second &amp; last</p></body></html>\r\n");
+void ReadingGuiTest::textPartsShowDecoded() {
+  QFETCH(QByteArray, message);
+  QFETCH(QStringList, shown);
+  QFETCH(QString, hidden);
+  root_->write(QStringLiteral("Inbox/00000001.msg"), message);
+  start();
+  form_->listMessages->setCurrentRow(0);
+  for (const QString& text : shown)
+    QVERIFY2(viewText().contains(text), qPrintable(viewText()));
+  if (!hidden.isEmpty())
+    QVERIFY(!viewText().contains(hidden));
+  QCOMPARE(form_->attachments->count(), 0);
+}
+
+void ReadingGuiTest::alternativeAndNestedParts() {
   const QByteArray nested =
       header(QStringLiteral("N <n@example.lk>"), QStringLiteral("Nested"), "multipart/mixed; boundary=\"OUT\"") +
       "\r\n--OUT\r\nContent-Type: multipart/alternative; boundary=\"ALT\"\r\n\r\n"
@@ -298,15 +285,9 @@ void ReadingGuiTest::htmlAlternativeAndNestedParts() {
       base64Lines(QByteArray("\x89PNG\r\n\x1a\n-not-really-a-png", 25)) +
       "--OUT\r\nContent-Type: message/rfc822\r\n\r\n" + plain(QStringLiteral("Forwarded one"), "Inner body") +
       "--OUT--\r\n";
-  root_->write(QStringLiteral("Inbox/00000002.msg"), nested);
+  root_->write(QStringLiteral("Inbox/00000001.msg"), nested);
   start();
-
   form_->listMessages->setCurrentRow(0);
-  QVERIFY2(viewText().contains(QLatin1String("Hello bold world")), qPrintable(viewText()));
-  QVERIFY(viewText().contains(QLatin1String("Second & last")));
-  QVERIFY(!viewText().contains(QLatin1String("<p>")));
-
-  form_->listMessages->setCurrentRow(1);
   QVERIFY2(viewText().contains(QLatin1String("Plain alternative.")), qPrintable(viewText()));
   QVERIFY(!viewText().contains(QLatin1String("HTML alternative")));
   QCOMPARE(attachmentNames(), (QStringList{QStringLiteral("part2.png"), QStringLiteral("part3.eml")}));
@@ -316,22 +297,8 @@ void ReadingGuiTest::htmlAlternativeAndNestedParts() {
   prompter_->messages.clear();
   form_->mnuSaveAtt_Click();
   const QString files = mailStore().folderPath(QStringLiteral("Files"));
-  QCOMPARE(readFile(files + QStringLiteral("part2.png")), QByteArray("\x89PNG\r\n\x1a\n-not-really-a-png", 25));
-  QVERIFY(readFile(files + QStringLiteral("part3.eml")).contains("Inner body"));
-}
-
-void ReadingGuiTest::charsets() {
-  root_->write(QStringLiteral("Inbox/00000001.msg"),
-               header(QStringLiteral("L <l@example.lk>"), QStringLiteral("Latin"), "text/plain; charset=iso-8859-1") +
-                   "Content-Transfer-Encoding: 8bit\r\n\r\nCaf\xe9 cr\xe8me\r\n");
-  root_->write(QStringLiteral("Inbox/00000002.msg"),
-               header(QStringLiteral("U <u@example.lk>"), QStringLiteral("Unicode"), "text/plain; charset=utf-8") +
-                   "Content-Transfer-Encoding: base64\r\n\r\n" + base64Lines(QStringLiteral("ආයුබෝවන් வணக்கம்\r\n").toUtf8()));
-  start();
-  form_->listMessages->setCurrentRow(0);
-  QVERIFY2(viewText().contains(QString::fromUtf8("Café crème")), qPrintable(viewText()));
-  form_->listMessages->setCurrentRow(1);
-  QVERIFY2(viewText().contains(QString::fromUtf8("ආයුබෝවන් வணக்கம்")), qPrintable(viewText()));
+  QCOMPARE(readTestFile(files + QStringLiteral("part2.png")), QByteArray("\x89PNG\r\n\x1a\n-not-really-a-png", 25));
+  QVERIFY(readTestFile(files + QStringLiteral("part3.eml")).contains("Inner body"));
 }
 
 void ReadingGuiTest::attachmentsSavedIntact() {
@@ -353,10 +320,10 @@ void ReadingGuiTest::attachmentsSavedIntact() {
 
   form_->mnuSaveAtt_Click();
   const QString files = mailStore().folderPath(QStringLiteral("Files"));
-  QCOMPARE(readFile(files + QStringLiteral("a.bin")), first);
-  QCOMPARE(readFile(files + QStringLiteral("a (2).bin")), second);
-  QCOMPARE(readFile(files + QStringLiteral("report (2).pdf")), third);
-  QCOMPARE(readFile(files + QStringLiteral("report.pdf")), QByteArray("saved earlier"));
+  QCOMPARE(readTestFile(files + QStringLiteral("a.bin")), first);
+  QCOMPARE(readTestFile(files + QStringLiteral("a (2).bin")), second);
+  QCOMPARE(readTestFile(files + QStringLiteral("report (2).pdf")), third);
+  QCOMPARE(readTestFile(files + QStringLiteral("report.pdf")), QByteArray("saved earlier"));
   QCOMPARE(prompter_->messages,
            QStringList{QStringLiteral("Extracted Following Attachments..!\n") +
                        QDir::toNativeSeparators(files + QStringLiteral("a.bin")) + QLatin1Char('\n') +
@@ -370,7 +337,7 @@ void ReadingGuiTest::attachmentsSavedIntact() {
   form_->listFolders_Click();
   prompter_->messages.clear();
   form_->mnuSaveAtt_Click();
-  QCOMPARE(readFile(files + QStringLiteral("a (3).bin")), first);
+  QCOMPARE(readTestFile(files + QStringLiteral("a (3).bin")), first);
   QVERIFY(!QFileInfo::exists(files + QStringLiteral("other.bin")));
   form_->ShowSourceMenu_Click();
   QVERIFY(form_->sourceDisplay->Text1->toPlainText().contains(QLatin1String("Subject: Files")));
@@ -407,11 +374,11 @@ void ReadingGuiTest::hostileNamesStayInFiles() {
   const QString files = mailStore().folderPath(QStringLiteral("Files"));
   const QStringList saved = QDir(files).entryList(QDir::Files, QDir::Name);
   QCOMPARE(saved.size(), 6);
-  QCOMPARE(readFile(files + QStringLiteral("report.zip")), QByteArray("six"));
-  QCOMPARE(readFile(files + QStringLiteral("x")), QByteArray("one"));
-  QCOMPARE(readFile(files + QStringLiteral("passwd")), QByteArray("two"));
-  QCOMPARE(readFile(files + QStringLiteral("b")), QByteArray("three"));
-  QVERIFY(!QFileInfo::exists(QStringLiteral("/etc/passwd")) || readFile(QStringLiteral("/etc/passwd")) != "two");
+  QCOMPARE(readTestFile(files + QStringLiteral("report.zip")), QByteArray("six"));
+  QCOMPARE(readTestFile(files + QStringLiteral("x")), QByteArray("one"));
+  QCOMPARE(readTestFile(files + QStringLiteral("passwd")), QByteArray("two"));
+  QCOMPARE(readTestFile(files + QStringLiteral("b")), QByteArray("three"));
+  QVERIFY(!QFileInfo::exists(QStringLiteral("/etc/passwd")) || readTestFile(QStringLiteral("/etc/passwd")) != "two");
   QVERIFY(!QFileInfo::exists(root_->path(QStringLiteral("../x"))));
   QVERIFY(!QFileInfo::exists(root_->path(QStringLiteral("x"))));
 }
@@ -539,7 +506,7 @@ void ReadingGuiTest::doubleClickActsOnThePartOfTheLine() {
     doubleClickLine(QStringLiteral("Content: application"));
     const QString saved = headers ? files + QStringLiteral("part1 (2).txt") : target;
     QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Extracted to ") + QDir::toNativeSeparators(saved)});
-    QCOMPARE(readFile(saved), text.chopped(2));  // the last line end belongs to the boundary
+    QCOMPARE(readTestFile(saved), text.chopped(2));  // the last line end belongs to the boundary
   }
   QVERIFY(!QFileInfo::exists(files + QStringLiteral("evil.txt")));
   QVERIFY(!QFileInfo::exists(files + QStringLiteral("data.bin")));
@@ -553,7 +520,7 @@ void ReadingGuiTest::doubleClickActsOnThePartOfTheLine() {
   QVERIFY(viewText().startsWith(QLatin1String("Read me.")));
   QCOMPARE(attachmentNames(), QStringList{QStringLiteral("data.bin")});
   form_->mnuSaveAtt_Click();
-  QCOMPARE(readFile(files + QStringLiteral("data.bin")), allBytes(5));
+  QCOMPARE(readTestFile(files + QStringLiteral("data.bin")), allBytes(5));
 
   // Text put into the view by other means is never acted on, nor is the
   // first line of the view.

@@ -8,9 +8,8 @@
 #include "shell/mailform.h"
 #include "shell/picturebutton.h"
 #include "store/mailstore.h"
+#include "support/mainwindowtest.h"
 #include "support/modal.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -18,34 +17,18 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace {
-
-QStringList listTexts(QListWidget* list) {
-  QStringList texts;
-  for (int i = 0; i < list->count(); ++i)
-    texts << list->item(i)->text();
-  return texts;
-}
-
-}  // namespace
-
-class StartupTest : public QObject {
+class StartupTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void init();
-  void cleanup();
+  void cleanup() { closeMainWindow(); }
   void firstStartOnMissingRoot();
   void foldersListedInDirectoryOrderCapitalised();
   void offlineNeedsConfigFile();
   void firstStartShowsBothSettingsDialogs();
-  void completeSettingsShowNoDialog();
   void damagedSettingsOpenTheDialogs();
   void toolbarAndMenus();
   void windowLayoutSurvivesResizes();
-
- private:
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
 };
 
 void StartupTest::init() {
@@ -53,11 +36,6 @@ void StartupTest::init() {
   resetProgramState(*root_);
   QDir(root_->root()).removeRecursively();  // the program must create it
   prompter_ = std::make_unique<ScriptedPrompter>();
-}
-
-void StartupTest::cleanup() {
-  prompter_.reset();
-  root_.reset();
 }
 
 void StartupTest::firstStartOnMissingRoot() {
@@ -77,27 +55,32 @@ void StartupTest::firstStartOnMissingRoot() {
   QCOMPARE(settings().session_password, QStringLiteral("pw"));
   QVERIFY(form.textBody->isReadOnly());
   QVERIFY(prompter_->messages.isEmpty());
+  QVERIFY(QApplication::activeModalWidget() == nullptr);  // complete settings: no dialog
 }
 
+// Folders show capitalised, Inbox first and once, names with a dot and
+// plain files left out; the table stops at 21 entries, and a folder beyond
+// it always takes the lowest free number.
 void StartupTest::foldersListedInDirectoryOrderCapitalised() {
   storeCompleteSettings();
-  QDir().mkpath(root_->path(QStringLiteral("PROJECTS")));
-  QDir().mkpath(root_->path(QStringLiteral("inbox.old")));
-  QDir().mkpath(root_->path(QStringLiteral(".trash")));
+  for (const char* name : {"PROJECTS", "INBOX2", "inbox.old", ".trash"})
+    QDir().mkpath(root_->path(QString::fromLatin1(name)));
   for (int i = 0; i < 25; ++i)
     QDir().mkpath(root_->path(QStringLiteral("f%1").arg(i)));
+  root_->write(QStringLiteral("config.msg"), "");
   MailForm form;
   form.Form_Load(false);
   const QStringList shown = listTexts(form.listFolders);
   QCOMPARE(shown.first(), QStringLiteral("Inbox"));
-  QVERIFY(shown.contains(QStringLiteral("Projects")));
-  QVERIFY(shown.contains(QStringLiteral("Outbox")));
-  QVERIFY(!shown.contains(QStringLiteral("Inbox.old")));
-  QVERIFY(!shown.contains(QStringLiteral(".trash")));
-  QCOMPARE(shown.size(), 31);
-  // More folders than the table holds: the table stops at 21 entries.
+  QCOMPARE(shown.count(QStringLiteral("Inbox")), 1);
+  for (const char* name : {"Projects", "Inbox2", "Outbox"})
+    QVERIFY2(shown.contains(QString::fromLatin1(name)), name);
+  for (const QString& name : shown)
+    QVERIFY2(!name.contains(QLatin1Char('.')), qPrintable(name));
+  QCOMPARE(shown.size(), 32);
   QCOMPARE(mailStore().folder_table.size(), MailStore::kStartupFolderSlots);
   QCOMPARE(mailStore().folder_table[20].name, shown.at(20));
+  QCOMPARE(mailStore().next_msg_name(shown.at(30)), QStringLiteral("00000001.msg"));
 }
 
 void StartupTest::offlineNeedsConfigFile() {
@@ -154,14 +137,6 @@ void StartupTest::firstStartShowsBothSettingsDialogs() {
   MailForm again;
   QVERIFY(again.configTovelmail());
   QCOMPARE(settings().smtp_host, QStringLiteral("smtp.example.org"));
-}
-
-void StartupTest::completeSettingsShowNoDialog() {
-  storeCompleteSettings();
-  MailForm form;
-  form.Form_Load(false);
-  QVERIFY(QApplication::activeModalWidget() == nullptr);
-  QCOMPARE(settings().user_email, QStringLiteral("me@example.org"));
 }
 
 void StartupTest::damagedSettingsOpenTheDialogs() {

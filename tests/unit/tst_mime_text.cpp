@@ -105,6 +105,7 @@ class TestMimeText : public QObject {
         << "d@x.org (Dora, home), friends: e@x.org, f@x.org;" << QStringList{"Dora, home|d@x.org", "|e@x.org", "|f@x.org"};
     QTest::newRow("empty group") << "undisclosed-recipients:;" << QStringList();
     QTest::newRow("nothing") << "" << QStringList();
+    QTest::newRow("separators only") << " , ;; " << QStringList();
     QTest::newRow("no space before angle") << "\"Me\"<me@example.org>" << QStringList{"Me|me@example.org"};
     QTest::newRow("comma inside angle brackets") << "<odd,one@x.org>" << QStringList{"|odd,one@x.org"};
     QTest::newRow("stray backslashes stay") << "\"C:\\dir\\mail\" <x@y.org>" << QStringList{"C:\\dir\\mail|x@y.org"};

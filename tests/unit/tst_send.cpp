@@ -19,16 +19,10 @@ using compose::SendSession;
 
 namespace {
 
+// Takes every message, but refuses the recipients at "refused@".
 void serveSmtp(ScriptedPeer& peer) {
-  peer.greeting = "220 scripted ESMTP\r\n";
-  peer.unknownReply = "500 5.5.1 unknown\r\n";
-  peer.on("EHLO", "250-scripted\r\n250 SIZE 100000000\r\n");
-  peer.on("MAIL FROM", "250 2.1.0 Ok\r\n");
-  peer.on("RCPT TO", "250 2.1.5 Ok\r\n");
+  peer.serveSmtp("250-scripted\r\n250 SIZE 100000000\r\n");
   peer.on("RCPT TO:<refused@", "550 5.1.1 <refused@x.org>: Recipient address rejected\r\n");
-  peer.onData("DATA", "354 go ahead\r\n", "250 2.0.0 queued\r\n");
-  peer.on("RSET", "250 Ok\r\n");
-  peer.on("QUIT", "221 bye\r\n", ScriptedPeer::Close);
 }
 
 QByteArray queuedMessage(int i, const QByteArray& to = "a@x.org") {

@@ -16,8 +16,6 @@ class StoreTest : public QObject {
   void numbersBeyondEightDigits();
   void folderNamesIgnoreCase();
   void folderTableEntries();
-  void folderListOrderAndSpelling();
-  void folderTableHoldsTwentyOneAtStartup();
   void safeWriteNeverLeavesHalfFiles();
   void freeFileNameNeverOverwrites();
 
@@ -100,36 +98,6 @@ void StoreTest::folderTableEntries() {
   QCOMPARE(store.folder_table[1].counter, 9);
   QCOMPARE(store.findFolderEntry(QStringLiteral("inbox"))->counter, 5);  // first match wins
   QCOMPARE(store.folder_table[3].name, QStringLiteral("Files"));
-}
-
-void StoreTest::folderListOrderAndSpelling() {
-  QDir root(root_->root());
-  root.mkdir(QStringLiteral("PROJECTS"));
-  root.mkdir(QStringLiteral("old.mail"));
-  root.mkdir(QStringLiteral(".cache"));
-  root.mkdir(QStringLiteral("INBOX2"));
-  root_->write(QStringLiteral("config.msg"), "");
-  const QStringList folders = mailStore().listFolderNames();
-  QCOMPARE(folders.first(), QStringLiteral("Inbox"));
-  QCOMPARE(folders.count(QStringLiteral("Inbox")), 1);
-  QVERIFY(folders.contains(QStringLiteral("Projects")));
-  QVERIFY(folders.contains(QStringLiteral("Inbox2")));
-  QVERIFY(folders.contains(QStringLiteral("Outbox")));
-  for (const QString& name : folders)
-    QVERIFY2(!name.contains(QLatin1Char('.')), qPrintable(name));
-  QCOMPARE(folders.size(), 7);
-}
-
-void StoreTest::folderTableHoldsTwentyOneAtStartup() {
-  for (int i = 0; i < 30; ++i)
-    QDir(root_->root()).mkdir(QStringLiteral("Folder%1").arg(i));
-  const QStringList folders = mailStore().listFolderNames();
-  QCOMPARE(folders.size(), 35);
-  mailStore().fillFolderTable(folders);
-  QCOMPARE(mailStore().folder_table.size(), MailStore::kStartupFolderSlots);
-  QCOMPARE(mailStore().folder_table.last().name, folders.at(20));
-  // A folder beyond the table always takes the lowest free number.
-  QCOMPARE(mailStore().next_msg_name(folders.at(30)), QStringLiteral("00000001.msg"));
 }
 
 void StoreTest::safeWriteNeverLeavesHalfFiles() {
