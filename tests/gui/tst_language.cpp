@@ -21,7 +21,6 @@ class LanguageTest : public MainWindowTest {
   void startupSetsTheMainWindowFonts();
   void languageMenuSetsFontsAndKeepsHeights();
   void typingInEachMode();
-  void functionKeysTypeTheirSequence();
   void shortcutsAreNotTranslated();
 };
 
@@ -97,33 +96,6 @@ void LanguageTest::typingInEachMode() {
   QTest::keyClick(&edit, Qt::Key_Backspace);
   QTest::keyClick(&edit, Qt::Key_Return);
   QCOMPARE(edit.toPlainText(), QStringLiteral("l\n"));
-}
-
-void LanguageTest::functionKeysTypeTheirSequence() {
-  QTextEdit edit, other;
-  new TranslitInput(&edit);
-  edit.show();
-  other.show();
-  set_language(Sinhala);
-  const auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods) {
-    edit.clear();
-    other.setFocus();
-    QTest::keyClick(&edit, key, mods);
-    QCoreApplication::processEvents();
-    return edit.toPlainText();
-  };
-  QCOMPARE(press(Qt::Key_F4, Qt::NoModifier), QString(QChar(202)));
-  QCOMPARE(press(Qt::Key_F10, Qt::NoModifier), QString(QChar(203)));
-  QCOMPARE(press(Qt::Key_F4, Qt::ShiftModifier), QString(QChar(203)));
-  QCOMPARE(press(Qt::Key_F7, Qt::ShiftModifier | Qt::ControlModifier), QString(QChar(212)));
-  QCOMPARE(press(Qt::Key_F11, Qt::NoModifier), QString());
-  QCOMPARE(press(Qt::Key_F9, Qt::ShiftModifier), QString());
-  set_language(Tamil);
-  QCOMPARE(press(Qt::Key_F10, Qt::NoModifier), QString(QChar(202)));
-  QCOMPARE(press(Qt::Key_F7, Qt::ShiftModifier), QString(QChar(213)));
-  // English keeps the sequences of the language before and types them as they are
-  set_language(English);
-  QCOMPARE(press(Qt::Key_F5, Qt::NoModifier), QString(QChar(210)));
 }
 
 void LanguageTest::shortcutsAreNotTranslated() {

@@ -21,9 +21,7 @@ const QString kDate = QStringLiteral("Sun, 6 Dec 2026 10:00:00 +0000");
 
 QByteArray message(const QByteArray& from, const QByteArray& subject, const QByteArray& contentType,
                    const QByteArray& body, const QByteArray& cc = {}) {
-  return "From: " + from + "\r\nTo: me@example.org\r\n" + (cc.isEmpty() ? QByteArray() : "Cc: " + cc + "\r\n") +
-         "Subject: " + subject + "\r\nDate: " + kDate.toLatin1() + "\r\nMIME-Version: 1.0\r\nContent-Type: " +
-         contentType + "\r\n\r\n" + body;
+  return testMessage(from, subject, contentType, body, cc.isEmpty() ? QByteArray() : "Cc: " + cc + "\r\n");
 }
 
 struct Attachment {
@@ -166,8 +164,14 @@ void ReplyTest::forwardAttachesEachFileOnceWithItsBytes() {
   QCOMPARE(w->Mail1->PartCount(), 2);
   for (int i = 0; i < 2; ++i)
     QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
+  QCOMPARE(w->forwardlist->count(), 0);
   QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
   QVERIFY(prompter_->messages.isEmpty());
+  // an opener that fills the window anew starts from an empty message
+  w->clearAttachments();
+  QCOMPARE(w->cmbAttachments->count(), 0);
+  QCOMPARE(w->Mail1->PartCount(), 0);
+  QCOMPARE(w->Mail1->From(), QStringLiteral("me@example.org"));
 }
 
 void ReplyTest::askBeforeReplacingUnsentWork_data() {
