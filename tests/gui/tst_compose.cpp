@@ -264,7 +264,7 @@ void ComposeTest::writtenMessageReadsBackExactly() {
   w->Mail1->setActionCode(15);
   QVERIFY(!w->Mail1->lastOperationFailed());
 
-  const QJsonObject message = readWithPython(QStringLiteral("gui/tst_compose_reader.py"), out);
+  const QJsonObject message = readWithPython(QStringLiteral("gui/tst_mime_reader.py"), out);
   QCOMPARE(message.value(QStringLiteral("type")).toString(), QStringLiteral("multipart/mixed"));
   QVERIFY(QRegularExpression(QStringLiteral("^\\d{1,11}_boundary$"))
               .match(message.value(QStringLiteral("boundary")).toString()).hasMatch());

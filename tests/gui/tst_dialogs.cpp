@@ -3,8 +3,7 @@
 #include "settings/crypt.h"
 #include "settings/settingsstore.h"
 #include "settings/userinfo.h"
-#include "support/scriptedprompter.h"
-#include "support/testroot.h"
+#include "support/mainwindowtest.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -24,33 +23,23 @@ void fillConnection(ConnectionOptionsForm& dialog, const QString& popHost, const
 
 }  // namespace
 
-class DialogsTest : public QObject {
+class DialogsTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
   void init();
-  void cleanup();
+  void cleanup() { closeMainWindow(); }
   void userInfoChecksAddressAndName();
   void userInfoWithoutSaveInfoKeepsOnlyMemory();
   void connectionPasswordsMustMatchAfterTrimming();
   void connectionNeedsEveryField();
-  void storedPasswordMustBeTypedAgain();
   void focusSelectsWholeText();
   void plainLoginIsOffUntilAllowedWithAWarning();
-
- private:
-  std::unique_ptr<TestRoot> root_;
-  std::unique_ptr<ScriptedPrompter> prompter_;
 };
 
 void DialogsTest::init() {
   root_ = std::make_unique<TestRoot>();
   resetProgramState(*root_);
   prompter_ = std::make_unique<ScriptedPrompter>();
-}
-
-void DialogsTest::cleanup() {
-  prompter_.reset();
-  root_.reset();
 }
 
 void DialogsTest::userInfoChecksAddressAndName() {
@@ -105,15 +94,23 @@ void DialogsTest::userInfoWithoutSaveInfoKeepsOnlyMemory() {
 }
 
 void DialogsTest::connectionPasswordsMustMatchAfterTrimming() {
+  settings().pop_password = QStringLiteral("stored");
   ConnectionOptionsForm dialog;
   dialog.show();
   QCOMPARE(dialog.PopPasswd1->echoMode(), QLineEdit::Password);
   QCOMPARE(dialog.PopPasswd2->echoMode(), QLineEdit::Password);
+  // A stored password must be typed again.
+  QCOMPARE(dialog.PopPasswd1->text(), QStringLiteral("stored"));
+  QVERIFY(dialog.PopPasswd2->text().isEmpty());
+  dialog.Ok->click();
+  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Passwords Do not match !")});
+  prompter_->messages.clear();
   fillConnection(dialog, QStringLiteral(" pop.example.org "), QStringLiteral("me"), QStringLiteral("one"),
                  QStringLiteral("two"));
   dialog.Ok->click();
   QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Passwords Do not match !")});
   QVERIFY(settings().pop_host.isEmpty());  // nothing changed
+  QCOMPARE(settings().pop_password, QStringLiteral("stored"));
 
   prompter_->messages.clear();
   dialog.PopPasswd1->setText(QStringLiteral(" secret"));
@@ -136,16 +133,6 @@ void DialogsTest::connectionNeedsEveryField() {
   QVERIFY(dialog.isVisible());
   QCOMPARE(settings().pop_host, QStringLiteral("pop.example.org"));  // taken, not saved
   QVERIFY(settingsBackend().query_value(QStringLiteral("POPHOST")).isEmpty());
-}
-
-void DialogsTest::storedPasswordMustBeTypedAgain() {
-  settings().pop_password = QStringLiteral("stored");
-  ConnectionOptionsForm dialog;
-  dialog.show();
-  QCOMPARE(dialog.PopPasswd1->text(), QStringLiteral("stored"));
-  QVERIFY(dialog.PopPasswd2->text().isEmpty());
-  dialog.Ok->click();
-  QCOMPARE(prompter_->messages, QStringList{QStringLiteral("Passwords Do not match !")});
 }
 
 void DialogsTest::focusSelectsWholeText() {

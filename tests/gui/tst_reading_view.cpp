@@ -102,17 +102,14 @@ QStringList ReadingGuiTest::attachmentNames() const {
   return names;
 }
 
+// The columns themselves are the list format's (tst_reading); here the
+// rows come from the files, in number order.
 void ReadingGuiTest::listsInNumberOrderWithColumns() {
-  const QString exact35 = QStringLiteral("Thirty-five characters exactly, ok");
-  QCOMPARE(exact35.size(), 34);  // one more below
-  const QString subject35 = exact35 + QLatin1Char('!');
   // Written out of order; the list follows the numbers.
-  root_->write(QStringLiteral("Inbox/00000010.msg"), plain(QStringLiteral("  Padded  "), "ten"));
-  root_->write(QStringLiteral("Inbox/00000002.msg"), plain(subject35, "two", QStringLiteral("<bare@example.lk>")));
-  root_->write(QStringLiteral("Inbox/00000100.msg"),
-               plain(subject35 + QStringLiteral(" and more"), "hundred",
-                     QStringLiteral("averyveryverylongaddress@example.lk")));
-  root_->write(QStringLiteral("Inbox/00000001.msg"), plain(QStringLiteral("First"), "one"));
+  for (int n : {10, 2, 100, 1}) {
+    const QString subject = n == 1 ? QStringLiteral("First") : QString::number(n);
+    root_->write(QStringLiteral("Inbox/") + MailStore::msgFileName(n), plain(subject, "x"));
+  }
   root_->write(QStringLiteral("Inbox/readme.txt"), "not a message");
   start();
 
@@ -123,15 +120,8 @@ void ReadingGuiTest::listsInNumberOrderWithColumns() {
     numbers << list->item(i)->data(Qt::UserRole).toLongLong();
   QCOMPARE(numbers, (QList<qint64>{1, 2, 10, 100}));
   QCOMPARE(list->currentRow(), -1);
-
-  const QString date = QStringLiteral("Sun, 6 Dec 2026");
   QCOMPARE(list->item(0)->text(), QStringLiteral("Kamala") + QString(15, QLatin1Char(' ')) + QLatin1Char('\t') +
-                                      QStringLiteral("First") + QString(31, QLatin1Char(' ')) + QLatin1Char('\t') + date);
-  // A sender that starts with "<" gives an empty column; 35 characters stand whole.
-  QCOMPARE(list->item(1)->text(), QString(21, QLatin1Char(' ')) + QLatin1Char('\t') + subject35 + QLatin1Char('\t') + date);
-  // Blanks around the subject do not count.
-  QVERIFY(list->item(2)->text().contains(QLatin1String("\tPadded ")));
-  QCOMPARE(list->item(3)->text(), QStringLiteral("averyveryverylongadd\t") + subject35 + QLatin1Char('\t') + date);
+                                      QStringLiteral("First") + QString(31, QLatin1Char(' ')) + QStringLiteral("\tSun, 6 Dec 2026"));
 
   // Each listing hands the folder's highest number to the table.
   form_->listFolders_Click();

@@ -252,7 +252,7 @@ void UnicodeTest::unicodeCopyReadsBack() {
   const QString out = root_->path(QStringLiteral("out.msg"));
   QVERIFY(w->Mail1->writeToFile(out));
 
-  QJsonObject tree = readWithPython(QStringLiteral("gui/tst_unicode_reader.py"), out);
+  QJsonObject tree = readWithPython(QStringLiteral("gui/tst_mime_reader.py"), out);
   if (attachment) {
     QCOMPARE(tree.value("type").toString(), QStringLiteral("multipart/mixed"));
     const QJsonArray parts = tree.value("parts").toArray();

@@ -31,7 +31,6 @@ class EditingTest : public QObject {
   void cleanup();
   void findMatch_data();
   void findMatch();
-  void findMatchBeyondSixteenBits();
   void openTextFile_data();
   void openTextFile();
   void saveTextFile_data();
@@ -89,6 +88,14 @@ void EditingTest::findMatch_data() {
   QTest::newRow("caret past the end") << QStringLiteral("abcx") << qsizetype(99) << search("x", kUp)
                                       << qsizetype(3);
   QTest::newRow("nothing to find") << xabcabc << qsizetype(0) << search("", kDown) << qsizetype(-1);
+  QString big(100'000, u'.');
+  big.replace(70'000, 4, QStringLiteral("Word")).replace(99'990, 4, QStringLiteral("word"));
+  QTest::newRow("beyond 16 bits, down") << big << qsizetype(40'000) << search("word", kDown) << qsizetype(70'000);
+  QTest::newRow("beyond 16 bits, down again") << big << qsizetype(70'000) << search("word", kDown, 0, 70'000, false)
+                                              << qsizetype(99'990);
+  QTest::newRow("beyond 16 bits, up") << big << qsizetype(100'000) << search("WORD", kUp) << qsizetype(99'990);
+  QTest::newRow("beyond 16 bits, up, match case") << big << qsizetype(99'990) << search("Word", kUp, 1)
+                                                  << qsizetype(70'000);
   QTest::newRow("8-bit font codes, across a line")
       << QString::fromLatin1("\xe0\xa0\n\xff\xe0\xa0\n") << qsizetype(7) << search("\xa0\n", kUp)
       << qsizetype(5);
@@ -100,16 +107,6 @@ void EditingTest::findMatch() {
   QFETCH(FindState, state);
   QFETCH(qsizetype, expected);
   QCOMPARE(editing::findMatch(body, caret, state), expected);
-}
-
-void EditingTest::findMatchBeyondSixteenBits() {
-  QString body(100'000, u'.');
-  body.replace(70'000, 4, QStringLiteral("Word"));
-  body.replace(99'990, 4, QStringLiteral("word"));
-  QCOMPARE(editing::findMatch(body, 40'000, search("word", kDown)), qsizetype(70'000));
-  QCOMPARE(editing::findMatch(body, 70'000, search("word", kDown, 0, 70'000, false)), qsizetype(99'990));
-  QCOMPARE(editing::findMatch(body, body.size(), search("WORD", kUp)), qsizetype(99'990));
-  QCOMPARE(editing::findMatch(body, 99'990, search("Word", kUp, 1)), qsizetype(70'000));
 }
 
 void EditingTest::openTextFile_data() {

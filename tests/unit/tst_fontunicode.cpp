@@ -168,6 +168,25 @@ double likeness(const QPainterPath& a, const QPainterPath& b) {
   return ink > 0 ? 1 - diff / ink : 1;
 }
 
+// The program run on the command line: exit status (-1 if it did not end
+// normally), standard output and standard error.
+struct Run {
+  int status = -1;
+  QByteArray out;
+  QString err;
+};
+
+Run runProgram(const QStringList& args, const QByteArray& input) {
+  QProcess process;
+  process.start(QStringLiteral(TOVEL_BIN_DIR "/tovelmail"), args);
+  process.waitForStarted();
+  process.write(input);
+  process.closeWriteChannel();
+  if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    return {};
+  return {process.exitCode(), process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+}
+
 }  // namespace
 
 class FontUnicodeTest : public QObject {
@@ -510,17 +529,10 @@ void FontUnicodeTest::commandLine() {
   QFETCH(QByteArray, output);
   QFETCH(int, status);
   QFETCH(QString, message);
-  QProcess process;
-  process.start(QStringLiteral(TOVEL_BIN_DIR "/tovelmail"), args);
-  QVERIFY(process.waitForStarted());
-  process.write(input);
-  process.closeWriteChannel();
-  QVERIFY(process.waitForFinished(20000));
-  QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-  QCOMPARE(process.exitCode(), status);
-  QCOMPARE(process.readAllStandardOutput(), output);
-  const QString err = QString::fromUtf8(process.readAllStandardError());
-  QVERIFY2(message.isEmpty() ? err.isEmpty() : err.contains(message), qPrintable(err));
+  const Run run = runProgram(args, input);
+  QCOMPARE(run.status, status);
+  QCOMPARE(run.out, output);
+  QVERIFY2(message.isEmpty() ? run.err.isEmpty() : run.err.contains(message), qPrintable(run.err));
 }
 
 // Several megabytes (read in pieces) come back byte for byte.
@@ -530,20 +542,11 @@ void FontUnicodeTest::commandLineKeepsLargeArchivesWhole() {
   for (int i = 0; archive.size() < 3 * 1024 * 1024; ++i)
     archive += (line + QStringLiteral(" %1\n").arg(i)).toUtf8();
   archive += line.toUtf8();  // no line break at the end
-  const auto run = [](const QString& option, const QByteArray& input) {
-    QProcess process;
-    process.start(QStringLiteral(TOVEL_BIN_DIR "/tovelmail"), {option, QStringLiteral("sinhala")});
-    process.waitForStarted();
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(60000);
-    return std::pair{process.exitCode(), process.readAllStandardOutput()};
-  };
-  const auto [fromStatus, fontCodes] = run(QStringLiteral("--from-unicode"), archive);
-  QCOMPARE(fromStatus, 0);
-  const auto [toStatus, back] = run(QStringLiteral("--to-unicode"), fontCodes);
-  QCOMPARE(toStatus, 0);
-  QVERIFY(back == archive);
+  const Run there = runProgram({QStringLiteral("--from-unicode"), QStringLiteral("sinhala")}, archive);
+  QCOMPARE(there.status, 0);
+  const Run back = runProgram({QStringLiteral("--to-unicode"), QStringLiteral("sinhala")}, there.out);
+  QCOMPARE(back.status, 0);
+  QVERIFY(back.out == archive);
 }
 
 QTEST_MAIN(FontUnicodeTest)

@@ -106,6 +106,10 @@ void ReadingTest::senderColumn() {
   QCOMPARE(columns[1], QStringLiteral("Hi") + QString(34, QLatin1Char(' ')));
   QCOMPARE(columns[2], QStringLiteral("Sun, 6 Dec 2026"));
 
+  // A sender that starts with "<" gives an empty column; 35 characters stand whole.
+  const QString subject35(35, QLatin1Char('s'));
+  QCOMPARE(messageListEntry(QStringLiteral("<bare@example.lk>"), subject35, QStringLiteral("Sun, 6 Dec 2026")),
+           QString(21, QLatin1Char(' ')) + QLatin1Char('\t') + subject35 + QStringLiteral("\tSun, 6 Dec 2026"));
   // Without "<" the whole sender is taken, cut to 20.
   const QString longSender = messageListEntry(QStringLiteral("averyveryverylongaddress@example.lk"), {}, {});
   QCOMPARE(longSender.split(QLatin1Char('\t'))[0], QStringLiteral("averyveryverylongadd"));
