@@ -43,247 +43,234 @@ class SmtpTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void init() { maillib::NetSession::setDefaultTimeout(5000); }
-  void dataBlockStuffsDotsAndEndsLines();
-  void sendsWhatTheServerExpects();
-  void oldServerGetsHelo();
-  void loginMethods_data();
-  void loginMethods();
-  void loginNeedsTlsUnlessAllowed_data();
-  void loginNeedsTlsUnlessAllowed();
-  void addressesThatBreakTheLineAreRefused_data();
-  void addressesThatBreakTheLineAreRefused();
-  void tooLargeStopsBeforeMail();
-  void oneRefusedRecipientSendsNothing();
-  void controlSendsToEveryRecipientWithProgress();
-  void oneControlForBothProtocols();
+
+  void dataBlockStuffsDotsAndEndsLines() {
+    QCOMPARE(smtpDataBlock("a\r\n.b\r\n.\r\nc"), QByteArray("a\r\n..b\r\n..\r\nc\r\n.\r\n"));
+    QCOMPARE(smtpDataBlock("lf\nonly\n"), QByteArray("lf\r\nonly\r\n.\r\n"));
+    QCOMPARE(smtpDataBlock(".first\n"), QByteArray("..first\r\n.\r\n"));
+    QCOMPARE(smtpDataBlock("bare\rcr"), QByteArray("bare\r\ncr\r\n.\r\n"));
+    QCOMPARE(smtpDataBlock("mid.dot\r\n"), QByteArray("mid.dot\r\n.\r\n"));
+    QCOMPARE(smtpDataBlock(""), QByteArray(".\r\n"));
+  }
+
+  void sendsWhatTheServerExpects() {
+    ScriptedPeer peer;
+    peer.serveSmtp("250-scripted\r\n250-SIZE 100000\r\n250 8BITMIME\r\n");
+    Session s(peer);
+    QVERIFY(s.opened);
+    const QByteArray message = "Subject: caf\xc3\xa9\n\n.dot\nend\n";
+    QVERIFY(s.send({"a@x.org", "b@y.org"}, message));
+    QCOMPARE(peer.dataBlocks, QList<QByteArray>({"Subject: caf\xc3\xa9\r\n\r\n..dot\r\nend\r\n"}));
+    QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org> SIZE=" +
+                                   QByteArray::number(smtpDataBlock(message).size()) + " BODY=8BITMIME"));
+    QVERIFY(peer.commands.contains("RCPT TO:<a@x.org>"));
+    QVERIFY(peer.commands.contains("RCPT TO:<b@y.org>"));
+  }
+
+  void oldServerGetsHelo() {
+    ScriptedPeer peer;
+    peer.serveSmtp("502 not here\r\n");
+    peer.on("HELO", "250 hello\r\n");
+    Session s(peer, QStringLiteral("u"), QStringLiteral("p"));
+    QVERIFY(s.opened);
+    QVERIFY(s.send({"a@x.org"}, "x\r\n"));
+    // No extensions known: no SIZE parameter, no AUTH.
+    QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org>"));
+    for (const QByteArray& c : peer.commands)
+      QVERIFY(!c.startsWith("AUTH"));
+  }
+
+  void loginMethods_data() {
+    QTest::addColumn<QByteArray>("offered");
+    QTest::addColumn<QByteArray>("used");
+    QTest::newRow("plain") << QByteArray("PLAIN LOGIN") << QByteArray("AUTH PLAIN");
+    QTest::newRow("login") << QByteArray("LOGIN") << QByteArray("AUTH LOGIN");
+    QTest::newRow("cram-md5 without TLS") << QByteArray("PLAIN CRAM-MD5") << QByteArray("AUTH CRAM-MD5");
+  }
+
+  void loginMethods() {
+    QFETCH(QByteArray, offered);
+    QFETCH(QByteArray, used);
+    ScriptedPeer peer;
+    peer.serveSmtp("250-scripted\r\n250 AUTH " + offered + "\r\n");
+    const QByteArray challenge = "<1896.697170952@scripted>";
+    peer.on("AUTH PLAIN", "235 ok\r\n");
+    peer.on("AUTH LOGIN", "334 VXNlcm5hbWU6\r\n");
+    peer.on("dXNlcg==", "334 UGFzc3dvcmQ6\r\n");  // "user"
+    peer.on("cGFzcw==", "235 ok\r\n");            // "pass"
+    peer.on("AUTH CRAM-MD5", "334 " + challenge.toBase64() + "\r\n");
+    const QByteArray digest =
+        QMessageAuthenticationCode::hash(challenge, "pass", QCryptographicHash::Md5).toHex();
+    peer.on(QByteArray("user " + digest).toBase64(), "235 ok\r\n");
+    // The scripted server has no TLS: the user allowed logins in clear.
+    Session s(peer, QStringLiteral("user"), QStringLiteral("pass"), true);
+    QVERIFY2(s.opened, s.errors.isEmpty() ? "" : qPrintable(s.errors.first().text()));
+    bool found = false;
+    for (const QByteArray& c : peer.commands)
+      found = found || c.startsWith(used);
+    QVERIFY(found);
+    if (used == "AUTH PLAIN")
+      QVERIFY(peer.commands.contains("AUTH PLAIN " + QByteArray("\0user\0pass", 10).toBase64()));
+
+    // A refused login is an authentication error with the server's words.
+    ScriptedPeer refusing;
+    refusing.serveSmtp("250-scripted\r\n250 AUTH " + offered + "\r\n");
+    refusing.on("AUTH", "535 5.7.8 Error: authentication failed\r\n");
+    Session bad(refusing, QStringLiteral("user"), QStringLiteral("pass"), true);
+    QVERIFY(!bad.opened);
+    QCOMPARE(bad.errors.size(), 1);
+    QCOMPARE(bad.errors.first().code, int(MailControl::ErrAuth));
+    QVERIFY(bad.errors.first().serverText.contains(QStringLiteral("535 5.7.8")));
+  }
+
+  void loginNeedsTlsUnlessAllowed_data() {
+    QTest::addColumn<QByteArray>("ehlo");
+    QTest::addColumn<QByteArray>("starttlsReply");
+    QTest::addColumn<bool>("allowPlain");
+    QTest::addColumn<QString>("why");
+    const QByteArray noTls = "250-scripted\r\n250 AUTH PLAIN LOGIN\r\n";
+    const QByteArray tls = "250-scripted\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n";
+    QTest::newRow("no STARTTLS offered") << noTls << QByteArray() << false
+                                         << "\"Allow password without encryption\"";
+    // A man in the middle answers for the server before TLS starts.
+    QTest::newRow("bytes after the STARTTLS answer")
+        << tls << QByteArray("220 go ahead\r\n250 AUTH PLAIN\r\n") << true
+        << "before the secure connection began";
+  }
+
+  void loginNeedsTlsUnlessAllowed() {
+    QFETCH(QByteArray, ehlo);
+    QFETCH(QByteArray, starttlsReply);
+    QFETCH(bool, allowPlain);
+    QFETCH(QString, why);
+    ScriptedPeer peer;
+    peer.serveSmtp(ehlo);
+    peer.on("AUTH", "235 ok\r\n");
+    if (!starttlsReply.isEmpty())
+      peer.on("STARTTLS", starttlsReply);
+    Session s(peer, QStringLiteral("user"), QStringLiteral("pass"), allowPlain);
+    QVERIFY(!s.opened);
+    QCOMPARE(s.errors.size(), 1);
+    QCOMPARE(s.errors.first().code, int(MailControl::ErrTls));
+    QVERIFY(s.errors.first().diagnosis.contains(QStringLiteral("127.0.0.1")));
+    QVERIFY2(s.errors.first().diagnosis.contains(why), qPrintable(s.errors.first().diagnosis));
+    for (const QByteArray& c : peer.commands)
+      QVERIFY2(!c.startsWith("AUTH") && !c.startsWith("MAIL"), c);
+  }
+
+  void addressesThatBreakTheLineAreRefused_data() {
+    QTest::addColumn<QString>("recipient");
+    QTest::newRow("CR LF") << QStringLiteral("a@x.org>\r\nRCPT TO:<evil@x.org");
+    QTest::newRow("LF") << QStringLiteral("a@x.org\nRSET");
+    QTest::newRow("NUL") << QString::fromUtf8("a@x.org\0b", 9);
+  }
+
+  void addressesThatBreakTheLineAreRefused() {
+    QFETCH(QString, recipient);
+    ScriptedPeer peer;
+    peer.serveSmtp("250 scripted\r\n");
+    Session s(peer);
+    QVERIFY(s.opened);
+    QVERIFY(!s.send({QStringLiteral("ok@x.org"), recipient}, "Subject: s\r\n\r\nbody\r\n"));
+    QCOMPARE(s.errors.size(), 1);
+    QCOMPARE(s.errors.first().code, int(MailControl::ErrState));
+    QVERIFY(!s.errors.first().diagnosis.contains(QLatin1Char('\n')));
+    QCOMPARE(peer.commands, QList<QByteArray>{"EHLO [127.0.0.1]"});
+    // Nothing was sent, so the session is still usable.
+    QVERIFY(s.send({QStringLiteral("ok@x.org")}, "Subject: s\r\n\r\nbody\r\n"));
+  }
+
+  void tooLargeStopsBeforeMail() {
+    ScriptedPeer peer;
+    peer.serveSmtp("250-scripted\r\n250 SIZE 1000\r\n");
+    Session s(peer);
+    QVERIFY(!s.send({"a@x.org"}, QByteArray(2000, 'x')));
+    QCOMPARE(s.errors.first().code, int(MailControl::ErrTooLarge));
+    for (const QByteArray& c : peer.commands)
+      QVERIFY(!c.startsWith("MAIL") && !c.startsWith("DATA"));
+    QVERIFY(s.send({"a@x.org"}, "small\r\n"));  // the session goes on
+  }
+
+  void oneRefusedRecipientSendsNothing() {
+    ScriptedPeer peer;
+    peer.serveSmtp("250 scripted\r\n");
+    peer.on("RCPT TO:<nobody", "550 5.1.1 no such user\r\n");
+    Session s(peer);
+    QVERIFY(!s.send({"a@x.org", "nobody@x.org", "c@x.org"}, "x\r\n"));
+    QCOMPARE(s.errors.first().code, int(MailControl::ErrServer));
+    QVERIFY(s.errors.first().diagnosis.contains(QStringLiteral("nobody@x.org")));
+    QVERIFY(s.errors.first().serverText.contains(QStringLiteral("no such user")));
+    QTRY_VERIFY(peer.commands.contains("RSET"));
+    QVERIFY(!peer.commands.contains("DATA"));
+    QVERIFY(peer.dataBlocks.isEmpty());
+  }
+
+  // The control sends a message of its own: progress up to the whole size,
+  // every recipient of To, Cc and Bcc, the Bcc line left out of the data, and
+  // display names that decode to a line break and a command add no recipient.
+  void controlSendsToEveryRecipientWithProgress() {
+    ScriptedPeer peer;
+    peer.serveSmtp("250 scripted\r\n");
+    MailControl c;
+    QSignalSpy done(&c, &MailControl::Done);
+    QSignalSpy error(&c, &MailControl::AsyncError);
+    QSignalSpy progress(&c, &MailControl::Progress);
+    c.setProtocol(0);
+    c.setHost(peer.host());
+    c.setSender(QStringLiteral("\"Me\"<me@example.org>"));
+    // Display names and an address that decode to a CR LF and a command.
+    const QByteArray raw =
+        "From: me@example.org\r\n"
+        "To: =?utf-8?q?x=0D=0ARCPT_TO=3A=3Cevil=40x=2Eorg=3E?= <a@x.org>,\r\n"
+        " =?utf-8?b?" + QByteArray("b@x.org>\r\nRCPT TO:<evil@x.org").toBase64() + "?=\r\n"
+        "Cc: b@y.org; c@z.org\r\nBcc: hidden@w.org\r\nSubject: s\r\n\r\n" + QByteArray(300000, 'b') + "\r\n";
+    QVERIFY(c.loadMessageBytes(raw));
+    c.setActionCode(3);
+    QTRY_COMPARE(done.size(), 1);
+    c.setTransferFlags(64);
+    c.setActionCode(15);
+    QTRY_COMPARE(done.size(), 2);
+    QCOMPARE(error.size(), 0);
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.last().at(0).toLongLong(), progress.last().at(1).toLongLong());
+    QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org>"));
+    for (const char* r : {"a@x.org", "b@y.org", "c@z.org", "hidden@w.org"})
+      QVERIFY2(peer.commands.contains(QByteArray("RCPT TO:<") + r + ">"), r);
+    for (const QByteArray& command : peer.commands)
+      QVERIFY2(!command.startsWith("RCPT TO:<evil"), command);
+    QCOMPARE(peer.dataBlocks.size(), 1);
+    QVERIFY(!peer.dataBlocks.first().contains("Bcc"));
+    QVERIFY(peer.dataBlocks.first().contains("hidden") == false);
+  }
+
+  void oneControlForBothProtocols() {
+    ScriptedPeer pop;
+    pop.servePop3({"a\r\n"});
+    ScriptedPeer smtp;
+    smtp.serveSmtp("250 scripted\r\n");
+    smtp.on("QUIT", "", ScriptedPeer::Close);  // hangs up without a word
+    MailControl c;
+    QSignalSpy done(&c, &MailControl::Done);
+    QSignalSpy error(&c, &MailControl::AsyncError);
+    c.setProtocol(1);
+    c.setHost(pop.host());
+    c.setUserName(QStringLiteral("u"));
+    c.setPassword(QStringLiteral("p"));
+    c.setAllowPlainLogin(true);  // the scripted server has no TLS
+    c.setActionCode(3);
+    QTRY_COMPARE(done.size(), 1);
+    c.setProtocol(0);
+    c.setHost(smtp.host());
+    c.setActionCode(3);  // a new connection replaces the POP3 one
+    QTRY_COMPARE(done.size(), 2);
+    c.setActionCode(8);
+    QTRY_COMPARE(done.size(), 3);
+    QTest::qWait(50);
+    QCOMPARE(error.size(), 0);
+    QCOMPARE(done.size(), 3);
+    QVERIFY(smtp.commands.contains("QUIT"));
+  }
 };
-
-void SmtpTest::dataBlockStuffsDotsAndEndsLines() {
-  QCOMPARE(smtpDataBlock("a\r\n.b\r\n.\r\nc"), QByteArray("a\r\n..b\r\n..\r\nc\r\n.\r\n"));
-  QCOMPARE(smtpDataBlock("lf\nonly\n"), QByteArray("lf\r\nonly\r\n.\r\n"));
-  QCOMPARE(smtpDataBlock(".first\n"), QByteArray("..first\r\n.\r\n"));
-  QCOMPARE(smtpDataBlock("bare\rcr"), QByteArray("bare\r\ncr\r\n.\r\n"));
-  QCOMPARE(smtpDataBlock("mid.dot\r\n"), QByteArray("mid.dot\r\n.\r\n"));
-  QCOMPARE(smtpDataBlock(""), QByteArray(".\r\n"));
-}
-
-void SmtpTest::sendsWhatTheServerExpects() {
-  ScriptedPeer peer;
-  peer.serveSmtp("250-scripted\r\n250-SIZE 100000\r\n250 8BITMIME\r\n");
-  Session s(peer);
-  QVERIFY(s.opened);
-  const QByteArray message = "Subject: caf\xc3\xa9\n\n.dot\nend\n";
-  QVERIFY(s.send({"a@x.org", "b@y.org"}, message));
-  QCOMPARE(peer.dataBlocks, QList<QByteArray>({"Subject: caf\xc3\xa9\r\n\r\n..dot\r\nend\r\n"}));
-  QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org> SIZE=" +
-                                 QByteArray::number(smtpDataBlock(message).size()) + " BODY=8BITMIME"));
-  QVERIFY(peer.commands.contains("RCPT TO:<a@x.org>"));
-  QVERIFY(peer.commands.contains("RCPT TO:<b@y.org>"));
-}
-
-void SmtpTest::oldServerGetsHelo() {
-  ScriptedPeer peer;
-  peer.serveSmtp("502 not here\r\n");
-  peer.on("HELO", "250 hello\r\n");
-  Session s(peer, QStringLiteral("u"), QStringLiteral("p"));
-  QVERIFY(s.opened);
-  QVERIFY(s.send({"a@x.org"}, "x\r\n"));
-  // No extensions known: no SIZE parameter, no AUTH.
-  QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org>"));
-  for (const QByteArray& c : peer.commands)
-    QVERIFY(!c.startsWith("AUTH"));
-}
-
-void SmtpTest::loginMethods_data() {
-  QTest::addColumn<QByteArray>("offered");
-  QTest::addColumn<QByteArray>("used");
-  QTest::newRow("plain") << QByteArray("PLAIN LOGIN") << QByteArray("AUTH PLAIN");
-  QTest::newRow("login") << QByteArray("LOGIN") << QByteArray("AUTH LOGIN");
-  QTest::newRow("cram-md5 without TLS") << QByteArray("PLAIN CRAM-MD5") << QByteArray("AUTH CRAM-MD5");
-}
-
-void SmtpTest::loginMethods() {
-  QFETCH(QByteArray, offered);
-  QFETCH(QByteArray, used);
-  ScriptedPeer peer;
-  peer.serveSmtp("250-scripted\r\n250 AUTH " + offered + "\r\n");
-  const QByteArray challenge = "<1896.697170952@scripted>";
-  peer.on("AUTH PLAIN", "235 ok\r\n");
-  peer.on("AUTH LOGIN", "334 VXNlcm5hbWU6\r\n");
-  peer.on("dXNlcg==", "334 UGFzc3dvcmQ6\r\n");  // "user"
-  peer.on("cGFzcw==", "235 ok\r\n");            // "pass"
-  peer.on("AUTH CRAM-MD5", "334 " + challenge.toBase64() + "\r\n");
-  const QByteArray digest =
-      QMessageAuthenticationCode::hash(challenge, "pass", QCryptographicHash::Md5).toHex();
-  peer.on(QByteArray("user " + digest).toBase64(), "235 ok\r\n");
-  // The scripted server has no TLS: the user allowed logins in clear.
-  Session s(peer, QStringLiteral("user"), QStringLiteral("pass"), true);
-  QVERIFY2(s.opened, s.errors.isEmpty() ? "" : qPrintable(s.errors.first().text()));
-  bool found = false;
-  for (const QByteArray& c : peer.commands)
-    found = found || c.startsWith(used);
-  QVERIFY(found);
-  if (used == "AUTH PLAIN")
-    QVERIFY(peer.commands.contains("AUTH PLAIN " + QByteArray("\0user\0pass", 10).toBase64()));
-
-  // A refused login is an authentication error with the server's words.
-  ScriptedPeer refusing;
-  refusing.serveSmtp("250-scripted\r\n250 AUTH " + offered + "\r\n");
-  refusing.on("AUTH", "535 5.7.8 Error: authentication failed\r\n");
-  Session bad(refusing, QStringLiteral("user"), QStringLiteral("pass"), true);
-  QVERIFY(!bad.opened);
-  QCOMPARE(bad.errors.size(), 1);
-  QCOMPARE(bad.errors.first().code, int(MailControl::ErrAuth));
-  QVERIFY(bad.errors.first().serverText.contains(QStringLiteral("535 5.7.8")));
-}
-
-void SmtpTest::loginNeedsTlsUnlessAllowed_data() {
-  QTest::addColumn<QByteArray>("ehlo");
-  QTest::addColumn<QByteArray>("starttlsReply");
-  QTest::addColumn<bool>("allowPlain");
-  QTest::addColumn<QString>("why");
-  const QByteArray noTls = "250-scripted\r\n250 AUTH PLAIN LOGIN\r\n";
-  const QByteArray tls = "250-scripted\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n";
-  QTest::newRow("no STARTTLS offered") << noTls << QByteArray() << false
-                                       << "\"Allow password without encryption\"";
-  // A man in the middle answers for the server before TLS starts.
-  QTest::newRow("bytes after the STARTTLS answer")
-      << tls << QByteArray("220 go ahead\r\n250 AUTH PLAIN\r\n") << true
-      << "before the secure connection began";
-}
-
-void SmtpTest::loginNeedsTlsUnlessAllowed() {
-  QFETCH(QByteArray, ehlo);
-  QFETCH(QByteArray, starttlsReply);
-  QFETCH(bool, allowPlain);
-  QFETCH(QString, why);
-  ScriptedPeer peer;
-  peer.serveSmtp(ehlo);
-  peer.on("AUTH", "235 ok\r\n");
-  if (!starttlsReply.isEmpty())
-    peer.on("STARTTLS", starttlsReply);
-  Session s(peer, QStringLiteral("user"), QStringLiteral("pass"), allowPlain);
-  QVERIFY(!s.opened);
-  QCOMPARE(s.errors.size(), 1);
-  QCOMPARE(s.errors.first().code, int(MailControl::ErrTls));
-  QVERIFY(s.errors.first().diagnosis.contains(QStringLiteral("127.0.0.1")));
-  QVERIFY2(s.errors.first().diagnosis.contains(why), qPrintable(s.errors.first().diagnosis));
-  for (const QByteArray& c : peer.commands)
-    QVERIFY2(!c.startsWith("AUTH") && !c.startsWith("MAIL"), c);
-}
-
-void SmtpTest::addressesThatBreakTheLineAreRefused_data() {
-  QTest::addColumn<QString>("recipient");
-  QTest::newRow("CR LF") << QStringLiteral("a@x.org>\r\nRCPT TO:<evil@x.org");
-  QTest::newRow("LF") << QStringLiteral("a@x.org\nRSET");
-  QTest::newRow("NUL") << QString::fromUtf8("a@x.org\0b", 9);
-}
-
-void SmtpTest::addressesThatBreakTheLineAreRefused() {
-  QFETCH(QString, recipient);
-  ScriptedPeer peer;
-  peer.serveSmtp("250 scripted\r\n");
-  Session s(peer);
-  QVERIFY(s.opened);
-  QVERIFY(!s.send({QStringLiteral("ok@x.org"), recipient}, "Subject: s\r\n\r\nbody\r\n"));
-  QCOMPARE(s.errors.size(), 1);
-  QCOMPARE(s.errors.first().code, int(MailControl::ErrState));
-  QVERIFY(!s.errors.first().diagnosis.contains(QLatin1Char('\n')));
-  QCOMPARE(peer.commands, QList<QByteArray>{"EHLO [127.0.0.1]"});
-  // Nothing was sent, so the session is still usable.
-  QVERIFY(s.send({QStringLiteral("ok@x.org")}, "Subject: s\r\n\r\nbody\r\n"));
-}
-
-void SmtpTest::tooLargeStopsBeforeMail() {
-  ScriptedPeer peer;
-  peer.serveSmtp("250-scripted\r\n250 SIZE 1000\r\n");
-  Session s(peer);
-  QVERIFY(!s.send({"a@x.org"}, QByteArray(2000, 'x')));
-  QCOMPARE(s.errors.first().code, int(MailControl::ErrTooLarge));
-  for (const QByteArray& c : peer.commands)
-    QVERIFY(!c.startsWith("MAIL") && !c.startsWith("DATA"));
-  QVERIFY(s.send({"a@x.org"}, "small\r\n"));  // the session goes on
-}
-
-void SmtpTest::oneRefusedRecipientSendsNothing() {
-  ScriptedPeer peer;
-  peer.serveSmtp("250 scripted\r\n");
-  peer.on("RCPT TO:<nobody", "550 5.1.1 no such user\r\n");
-  Session s(peer);
-  QVERIFY(!s.send({"a@x.org", "nobody@x.org", "c@x.org"}, "x\r\n"));
-  QCOMPARE(s.errors.first().code, int(MailControl::ErrServer));
-  QVERIFY(s.errors.first().diagnosis.contains(QStringLiteral("nobody@x.org")));
-  QVERIFY(s.errors.first().serverText.contains(QStringLiteral("no such user")));
-  QTRY_VERIFY(peer.commands.contains("RSET"));
-  QVERIFY(!peer.commands.contains("DATA"));
-  QVERIFY(peer.dataBlocks.isEmpty());
-}
-
-// The control sends a message of its own: progress up to the whole size,
-// every recipient of To, Cc and Bcc, the Bcc line left out of the data, and
-// display names that decode to a line break and a command add no recipient.
-void SmtpTest::controlSendsToEveryRecipientWithProgress() {
-  ScriptedPeer peer;
-  peer.serveSmtp("250 scripted\r\n");
-  MailControl c;
-  QSignalSpy done(&c, &MailControl::Done);
-  QSignalSpy error(&c, &MailControl::AsyncError);
-  QSignalSpy progress(&c, &MailControl::Progress);
-  c.setProtocol(0);
-  c.setHost(peer.host());
-  c.setSender(QStringLiteral("\"Me\"<me@example.org>"));
-  // Display names and an address that decode to a CR LF and a command.
-  const QByteArray raw =
-      "From: me@example.org\r\n"
-      "To: =?utf-8?q?x=0D=0ARCPT_TO=3A=3Cevil=40x=2Eorg=3E?= <a@x.org>,\r\n"
-      " =?utf-8?b?" + QByteArray("b@x.org>\r\nRCPT TO:<evil@x.org").toBase64() + "?=\r\n"
-      "Cc: b@y.org; c@z.org\r\nBcc: hidden@w.org\r\nSubject: s\r\n\r\n" + QByteArray(300000, 'b') + "\r\n";
-  QVERIFY(c.loadMessageBytes(raw));
-  c.setActionCode(3);
-  QTRY_COMPARE(done.size(), 1);
-  c.setTransferFlags(64);
-  c.setActionCode(15);
-  QTRY_COMPARE(done.size(), 2);
-  QCOMPARE(error.size(), 0);
-  QVERIFY(!progress.isEmpty());
-  QCOMPARE(progress.last().at(0).toLongLong(), progress.last().at(1).toLongLong());
-  QVERIFY(peer.commands.contains("MAIL FROM:<me@example.org>"));
-  for (const char* r : {"a@x.org", "b@y.org", "c@z.org", "hidden@w.org"})
-    QVERIFY2(peer.commands.contains(QByteArray("RCPT TO:<") + r + ">"), r);
-  for (const QByteArray& command : peer.commands)
-    QVERIFY2(!command.startsWith("RCPT TO:<evil"), command);
-  QCOMPARE(peer.dataBlocks.size(), 1);
-  QVERIFY(!peer.dataBlocks.first().contains("Bcc"));
-  QVERIFY(peer.dataBlocks.first().contains("hidden") == false);
-}
-
-void SmtpTest::oneControlForBothProtocols() {
-  ScriptedPeer pop;
-  pop.servePop3({"a\r\n"});
-  ScriptedPeer smtp;
-  smtp.serveSmtp("250 scripted\r\n");
-  smtp.on("QUIT", "", ScriptedPeer::Close);  // hangs up without a word
-  MailControl c;
-  QSignalSpy done(&c, &MailControl::Done);
-  QSignalSpy error(&c, &MailControl::AsyncError);
-  c.setProtocol(1);
-  c.setHost(pop.host());
-  c.setUserName(QStringLiteral("u"));
-  c.setPassword(QStringLiteral("p"));
-  c.setAllowPlainLogin(true);  // the scripted server has no TLS
-  c.setActionCode(3);
-  QTRY_COMPARE(done.size(), 1);
-  c.setProtocol(0);
-  c.setHost(smtp.host());
-  c.setActionCode(3);  // a new connection replaces the POP3 one
-  QTRY_COMPARE(done.size(), 2);
-  c.setActionCode(8);
-  QTRY_COMPARE(done.size(), 3);
-  QTest::qWait(50);
-  QCOMPARE(error.size(), 0);
-  QCOMPARE(done.size(), 3);
-  QVERIFY(smtp.commands.contains("QUIT"));
-}
 
 QTEST_GUILESS_MAIN(SmtpTest)
 #include "tst_smtp.moc"
