@@ -1,14 +1,23 @@
-// The rules that turn a file into an attachment part, and the compose
-// window's layout arithmetic.
+// The compose side without a window: the rules that turn a file into an
+// attachment part, the drafts Reply and Forward make (line ends of the
+// quoting block, which forwarded parts reach the compose window), and the
+// layout arithmetic of the compose window and of the main window's reading
+// area (in twips).
 #include "compose/attachmentrules.h"
 #include "compose/composelayout.h"
 #include "compose/messageassembly.h"
+#include "compose/replydraft.h"
 #include "maillib/mailcontrol.h"
+#include "shell/mainlayout.h"
 
 #include <QRegularExpression>
 #include <QTest>
 
 using namespace compose;
+
+static QuoteSource sample(const QString& view = {}, const QString& subject = QStringLiteral("Lunch")) {
+  return {QStringLiteral("K <k@x.lk>"), QStringLiteral("today"), QStringLiteral("me@x.org"), {}, subject, view};
+}
 
 class ComposeRulesTest : public QObject {
   Q_OBJECT
@@ -167,6 +176,100 @@ class ComposeRulesTest : public QObject {
     crlf.replace(QLatin1String("\n"), QLatin1String("\r\n"));
     QVERIFY(bytes.contains(crlf.toLatin1()));  // the part's own text is untouched
     QVERIFY(bytes.endsWith("--\r\n"));
+  }
+
+  void designFigures() {
+    const MainLayout l = computeMainLayout(12000, 8000, 2175);
+    QCOMPARE(l.line_x2, 12000.0);
+    QCOMPARE(l.listFolders.top(), 692.0);
+    QCOMPARE(l.listFolders.height(), 1706.0);
+    QCOMPARE(l.listMessages.top(), l.listFolders.top());
+    QCOMPARE(l.listMessages.height(), l.listFolders.height());
+    QCOMPARE(l.cmdVSplit.top(), 705.0);
+    QCOMPARE(l.cmdVSplit.height(), 1709.0);
+    QCOMPARE(l.cmdHSplit.top(), 2400.0);
+    QCOMPARE(l.cmdHSplit.bottom(), 2490.0);
+    QCOMPARE(l.textBody.top(), 2492.0);
+    QCOMPARE(l.textBody.height(), 8000.0 - 2869);
+    QCOMPARE(l.statbar.top(), 8000.0 - 375);
+    QCOMPARE(l.statbar.bottom(), 8000.0);
+    QCOMPARE(l.listFolders.width(), 2171.0);
+    QCOMPARE(l.listMessages.left(), 2175.0 + 90 + 4);
+    QCOMPARE(l.listMessages.right(), 12000.0 - 2);
+  }
+
+  void widthChangesOnlyWidths() {
+    const MainLayout narrow = computeMainLayout(9000, 7000, 2175);
+    const MainLayout wide = computeMainLayout(15000, 7000, 2175);
+    QCOMPARE(wide.listFolders, narrow.listFolders);
+    QCOMPARE(wide.listMessages.width() - narrow.listMessages.width(), 6000.0);
+    QCOMPARE(wide.textBody.height(), narrow.textBody.height());
+    const MainLayout tall = computeMainLayout(9000, 10000, 2175);
+    QCOMPARE(tall.listMessages, narrow.listMessages);
+    QCOMPARE(tall.textBody.height() - narrow.textBody.height(), 3000.0);
+    QCOMPARE(tall.statbar.top() - narrow.statbar.top(), 3000.0);
+  }
+
+  void tinyWindowsNeverGoNegative() {
+    for (double w : {0.0, 50.0, 1000.0, 2300.0}) {
+      for (double h : {0.0, 100.0, 2500.0, 3000.0}) {
+        const MainLayout l = computeMainLayout(w, h, 2175);
+        for (const QRectF& r : {l.listFolders, l.listMessages, l.cmdVSplit, l.cmdHSplit, l.textBody, l.statbar}) {
+          QVERIFY(r.width() >= 0);
+          QVERIFY(r.height() >= 0);
+        }
+      }
+    }
+  }
+
+  void quotedViewLines_data() {
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("tail");  // what follows "Subject: "
+    QTest::newRow("CR LF not doubled, lone CR") << "a\r\nb\rc\n" << "Lunch" << "Lunch\r\na\r\nb\r\nc\r\n\r\n";
+    QTest::newRow("empty view") << "" << "Lunch" << "Lunch\r\n\r\n";
+    QTest::newRow("a subject cannot add lines") << "" << "x\r\nFrom   : y" << "x  From   : y\r\n\r\n";
+  }
+
+  void quotedViewLines() {
+    QFETCH(QString, view);
+    QFETCH(QString, subject);
+    QFETCH(QString, tail);
+    const QString head = QStringLiteral(" \r\n \r\n \r\n---------------------------\r\nFrom   : K <k@x.lk>\r\n"
+                                        "Date   : today\r\nTo     : me@x.org\r\nCC     : \r\nSubject: ");
+    QCOMPARE(replyDraft(sample(view, subject)).quote, head + tail);
+  }
+
+  void forwardListsOnlySavedParts_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("failing");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("none") << QStringList{} << QStringList{} << QStringList{};
+    QTest::newRow("the middle one fails") << QStringList{"a.gif", "bad.bin", "c.txt"} << QStringList{"bad.bin"}
+                                          << QStringList{"/f/a.gif", "/f/c.txt"};
+    QTest::newRow("all fail") << QStringList{"a", "b"} << QStringList{"a", "b"} << QStringList{};
+  }
+
+  void forwardListsOnlySavedParts() {
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, failing);
+    QFETCH(QStringList, files);
+    QList<ForwardPart> parts;
+    for (int i = 0; i < names.size(); ++i)
+      parts.append({names[i], {i}});
+    int saves = 0;
+    const ReplyDraft draft = forwardDraft(sample(), parts, [&](const ForwardPart& part, QString* why) {
+      ++saves;
+      *why = QStringLiteral("disk full");
+      return failing.contains(part.name) ? QString() : QStringLiteral("/f/") + part.name;
+    });
+    QVERIFY(draft.forward && draft.to.isEmpty());
+    QCOMPARE(draft.files, files);
+    QCOMPARE(saves, names.size());  // each part saved once
+    const QString report = notSavedReport(draft);
+    QCOMPARE(report.isEmpty(), failing.isEmpty());
+    for (const QString& name : failing)
+      QVERIFY(report.contains(name + QStringLiteral(": disk full")));
   }
 };
 

@@ -2,11 +2,13 @@
 // families load, every code the table types has a glyph, every letter of
 // the scripts is listed and typed, real words, the font's visual order,
 // what passes through, how the result looks next to the Noto fonts, and
-// the command line.
-#include "language/fontunicode.h"
+// the command line: the program's own options among Qt's, and the
+// conversions it runs.
 #include "language/fonts.h"
+#include "language/fontunicode.h"
 #include "language/languagestate.h"
 #include "platform/paths.h"
+#include "shell/commandline.h"
 #include "support/scriptedprompter.h"
 
 #include <QFile>
@@ -16,8 +18,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRawFont>
 #include <QProcess>
+#include <QRawFont>
 #include <QTest>
 #include <QTextLayout>
 #include <set>
@@ -188,6 +190,9 @@ Run runProgram(const QStringList& args, const QByteArray& input) {
 }
 
 }  // namespace
+
+using Action = CommandLine::Action;
+Q_DECLARE_METATYPE(CommandLine::Action)
 
 class FontUnicodeTest : public QObject {
   Q_OBJECT
@@ -525,6 +530,34 @@ class FontUnicodeTest : public QObject {
     QVERIFY(back.out == archive);
   }
 
+  void parse_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<bool>("splash");
+    QTest::newRow("nothing") << QStringList{} << Action::Start << true;
+    QTest::newRow("no splash") << QStringList{"--no-splash"} << Action::Start << false;
+    QTest::newRow("Qt option and its value") << QStringList{"-platform", "offscreen", "--no-splash"} << Action::Start << false;
+    QTest::newRow("Qt option with =") << QStringList{"--style=fusion"} << Action::Start << true;
+    QTest::newRow("Qt value that looks like ours") << QStringList{"-qwindowtitle", "--check"} << Action::Start << true;
+    QTest::newRow("Qt switch") << QStringList{"-reverse", "--check"} << Action::Check << false;
+    QTest::newRow("version wins") << QStringList{"--no-splash", "-v"} << Action::Version << false;
+    QTest::newRow("help") << QStringList{"-style", "fusion", "--help"} << Action::Help << true;
+    QTest::newRow("unknown option") << QStringList{"--splash-off"} << Action::Error << true;
+    QTest::newRow("stray argument") << QStringList{"mail.msg"} << Action::Error << true;
+    QTest::newRow("Qt option without its value") << QStringList{"--no-splash", "-platform"} << Action::Start << false;
+  }
+
+  void parse() {
+    QFETCH(QStringList, args);
+    QFETCH(Action, action);
+    QFETCH(bool, splash);
+    const CommandLine line = parseCommandLine(args);
+    QCOMPARE(line.action, action);
+    QCOMPARE(line.splash, splash);
+    QCOMPARE(line.error.isEmpty(), action != Action::Error);
+    if (action == Action::Error)
+      QVERIFY(line.error.contains(args.last()));
+  }
  private:
   std::set<int> typed_[4];
 };
