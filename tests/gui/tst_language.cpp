@@ -115,15 +115,10 @@ class LanguageTest : public MainWindowTest {
     QCOMPARE(edit.toPlainText(), QStringLiteral(";"));
   }
 
-  void opensOnSinhalaWithItsControls() {
+  void opensOnSinhalaAtFullSize() {
     frmkeybd* viewer = frmkeybd::showViewer();
     QVERIFY(viewer->isVisible());
     QVERIFY(!viewer->isModal());
-    QCOMPARE(viewer->windowTitle(), QStringLiteral("Keyboad Layout"));
-    QCOMPARE(viewer->sinhala_k->text(), QStringLiteral("&Sinhala"));
-    QCOMPARE(viewer->Tamil_k->text(), QStringLiteral("&Tamil"));
-    QCOMPARE(viewer->xprint->text(), QStringLiteral("&Print"));
-    QCOMPARE(viewer->Command1->text(), QStringLiteral("&Close"));
     QVERIFY(viewer->picturePath().endsWith(QStringLiteral("/Nelisin.gif")));
     QVERIFY(!viewer->keybd->pixmap().isNull());
     // the picture is shown at 100 %, neither squeezed nor cut, and readable so
