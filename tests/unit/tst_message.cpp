@@ -272,28 +272,6 @@ class TestMessage : public QObject {
                                                   "ed@example.net", "hidden@example.net"}));
   }
 
-  void largeFileIsReadInFullOnlyWhenItsBodyIsUsed() {
-    QByteArray lines;
-    for (int i = 0; i < 5000; ++i)
-      lines += QByteArray(76, 'A') + "\r\n";
-    const QByteArray big = QByteArray(kMixed).replace("AAECAwT/\r\n", QByteArray(6000, 'A') + lines + "AAECAwT/\r\n");
-    QVERIFY(big.size() > 300 * 1024);
-    MailControl m;
-    QSignalSpy errors(&m, &MailControl::AsyncError);
-    ops::load(m, write("big.msg", big));
-    QCOMPARE(m.Subject(), QString::fromUtf8("Café time"));
-    QCOMPARE(m.PartCount(), 2);
-    ops::store(m, path("big-copy.msg"));
-    QCOMPARE(readTestFile(path("big-copy.msg")), big);
-    // Gone between listing and use: the store fails loudly, nothing half written.
-    ops::load(m, path("big.msg"));
-    QVERIFY(QFile::remove(path("big.msg")));
-    ops::store(m, path("big-copy2.msg"));
-    QVERIFY(m.lastOperationFailed());
-    QVERIFY(!QFile::exists(path("big-copy2.msg")));
-    QCOMPARE(errors.count(), 1);
-  }
-
   void badFilesGiveEmptyFieldsAndAnError() {
     MailControl m;
     QVERIFY(m.loadMessageBytes(kMixed));
