@@ -1,18 +1,25 @@
-// Sinhala and Tamil as real Unicode in the windows: the message view shown
-// and copied as Unicode, Unicode mail in the Noto fonts, pasted Unicode
-// typed as font codes, and the Unicode copy of sent mail read back by an
-// independent reader (Python's email package).
+// The main window and the compose window together: Reply and Forward
+// (what the compose window holds after a reply or forward of the message
+// on view, the forwarded files, the Edit menu on its boxes), and Sinhala
+// and Tamil as real Unicode: the message view shown and copied as Unicode,
+// Unicode mail in the Noto fonts, pasted Unicode typed as font codes, and
+// the Unicode copy of sent mail read back by an independent reader
+// (Python's email package).
 #include "compose/messageassembly.h"
 #include "compose/newmessage.h"
 #include "compose/unicodecopy.h"
+#include "editing/editing.h"
 #include "language/fonts.h"
 #include "language/languagestate.h"
 #include "settings/settingsstore.h"
+#include "support/files.h"
 #include "support/mainwindowtest.h"
+#include "support/modal.h"
 #include "support/pythonreader.h"
 
 #include <QClipboard>
-#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -46,264 +53,475 @@ QByteArray withoutStamps(const QByteArray& bytes) {
 
 }  // namespace
 
+namespace {
+
+const QString kDate = QStringLiteral("Sun, 6 Dec 2026 10:00:00 +0000");
+
+QByteArray message(const QByteArray& from, const QByteArray& subject, const QByteArray& contentType,
+                   const QByteArray& body, const QByteArray& cc = {}) {
+  return testMessage(from, subject, contentType, body, cc.isEmpty() ? QByteArray() : "Cc: " + cc + "\r\n");
+}
+
+struct Attachment {
+  QByteArray name;
+  QByteArray data;
+};
+
+QByteArray withAttachments(const QByteArray& subject, const QList<Attachment>& files) {
+  QByteArray body = "--B\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nThe files.\r\n";
+  for (const Attachment& f : files)
+    body += "--B\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+            "Content-Disposition: attachment; filename=\"" + f.name + "\"\r\n\r\n" + f.data.toBase64() + "\r\n";
+  return message("Nimal <n@example.lk>", subject, "multipart/mixed; boundary=\"B\"", body + "--B--\r\n");
+}
+
+QByteArray someBytes(int seed) {
+  QByteArray data;
+  for (int i = 0; i < 3000; ++i)
+    data.append(char((i * 13 + seed) & 0xFF));
+  return data;
+}
+
+}  // namespace
+
 class UnicodeTest : public MainWindowTest {
   Q_OBJECT
  private Q_SLOTS:
-  void initTestCase() { QVERIFY(registerBundledFonts().contains(kTamilFont)); }
+  void initTestCase() {
+    const QStringList families = registerBundledFonts();
+    QVERIFY(families.contains(kSinhalaFont) && families.contains(kTamilFont));
+  }
   void init() { openMainWindow(); }
   void cleanup() { closeMainWindow(); }
-  void viewShowsUnicode_data();
-  void viewShowsUnicode();
-  void copyAsUnicode_data();
-  void copyAsUnicode();
-  void unicodeSubjectsListInTheUnicodeFont();
-  void pasteTypesFontCodes_data();
-  void pasteTypesFontCodes();
-  void unicodeCopyReadsBack_data();
-  void unicodeCopyReadsBack();
-  void withoutTheCopyTheMessageIsUnchanged_data();
-  void withoutTheCopyTheMessageIsUnchanged();
-  void theChoiceIsRemembered();
+
+  void viewShowsUnicode_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("asUnicode");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("family");
+    const QString notoSi = QStringLiteral("Noto Sans Sinhala"), notoTa = QStringLiteral("Noto Sans Tamil");
+    QTest::newRow("sinhala codes") << message(kSinhalaCodes, kSinhalaCodes, "iso-8859-1") << int(Sinhala) << true
+                                   << QStringLiteral("Subject: %1\n%1\n").arg(kSinhala) << notoSi;
+    QTest::newRow("tamil codes") << message(kTamilCodes, kTamilCodes, "iso-8859-1") << int(Tamil) << true
+                                 << QStringLiteral("Subject: %1\n%1\n").arg(kTamil) << notoTa;
+    QTest::newRow("english keeps the script before it")
+        << message(kSinhalaCodes, kSinhalaCodes, "iso-8859-1") << int(English) << true
+        << QStringLiteral("Subject: %1\n%1\n").arg(kSinhala) << notoSi;
+    QTest::newRow("codes as they came") << message(kSinhalaCodes, kSinhalaCodes, "iso-8859-1") << int(Sinhala)
+                                        << false << kSinhalaCodes + QLatin1Char('\n') << kSinhalaFont;
+    // Unicode mail is not font-code text: never converted, always in Noto.
+    QTest::newRow("utf-8 sinhala, english menu")
+        << message(QStringLiteral("Hi"), QStringLiteral("Hi. ") + kSinhala, "utf-8") << int(English) << false
+        << QStringLiteral("Hi. ") + kSinhala + QLatin1Char('\n') << notoSi;
+    QTest::newRow("utf-8 tamil, sinhala menu, as unicode")
+        << message(kTamil, QStringLiteral("Hi. ") + kTamil, "utf-8") << int(Sinhala) << true
+        << QStringLiteral("Subject: %1\nHi. %1\n").arg(kTamil) << notoTa;
+  }
+
+  void viewShowsUnicode() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, language);
+    QFETCH(bool, asUnicode);
+    QFETCH(QString, shown);
+    QFETCH(QString, family);
+    show(file, language);
+    const QString asCame = viewText();
+    if (asUnicode)
+      form_->ShowUnicode->trigger();
+    QCOMPARE(viewText(), shown);
+    QCOMPARE(viewFamilies(form_->textBody).value(0), family);
+    form_->mnuLangSinh[size_t(language)]->trigger();  // the menu sets the view's font again
+    QCOMPARE(viewFamilies(form_->textBody).value(0), family);
+    // Switching back shows the codes again, exactly.
+    if (asUnicode) {
+      form_->ShowUnicode->trigger();
+      QCOMPARE(viewText(), asCame);
+    }
+  }
+
+  void copyAsUnicode_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("headers");
+    QTest::addColumn<bool>("asUnicode");
+    QTest::addColumn<QString>("copied");
+    const QByteArray codes = message(QStringLiteral("uu"), kSinhalaCodes + QStringLiteral("\nuu"), "iso-8859-1");
+    QTest::newRow("font codes") << codes << false << false << kSinhala + QStringLiteral("\nමම\n");
+    QTest::newRow("header lines stay") << codes << true << false << QStringLiteral("Subject: uu");
+    QTest::newRow("shown as unicode") << codes << false << true << QStringLiteral("Subject: මම\n") + kSinhala + QStringLiteral("\nමම\n");
+    QTest::newRow("unicode mail") << message(QStringLiteral("x"), QStringLiteral("ok. ") + kSinhala, "utf-8") << false
+                                  << false << QStringLiteral("ok. ") + kSinhala + QLatin1Char('\n');
+  }
+
+  void copyAsUnicode() {
+    QFETCH(QByteArray, file);
+    QFETCH(bool, headers);
+    QFETCH(bool, asUnicode);
+    QFETCH(QString, copied);
+    show(file, Sinhala);
+    if (headers)
+      form_->ShowHeaders->trigger();
+    if (asUnicode)
+      form_->ShowUnicode->trigger();
+    QTextCursor selection(form_->textBody->document());
+    if (headers) {  // the Subject line of the header block
+      selection = form_->textBody->document()->find(QStringLiteral("Subject: uu"));
+    } else {
+      selection.select(QTextCursor::Document);
+    }
+    form_->textBody->setTextCursor(selection);
+    QGuiApplication::clipboard()->clear();
+    form_->mnuCopyUnicode->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+  }
+
+  void unicodeSubjectsListInTheUnicodeFont() {
+    root_->write(QStringLiteral("Inbox/00000001.msg"), message(kTamil, QStringLiteral("t"), "utf-8"));
+    root_->write(QStringLiteral("Inbox/00000002.msg"), message(kSinhalaCodes, QStringLiteral("c"), "iso-8859-1"));
+    form_->listFolders->setCurrentRow(-1);
+    form_->listFolders->setCurrentRow(0);
+    form_->mnuLangSinh[English]->trigger();
+    QCOMPARE(form_->listMessages->item(0)->font().families().value(0), QStringLiteral("Noto Sans Tamil"));
+    QVERIFY(!form_->listMessages->item(1)->data(Qt::FontRole).isValid());  // the list's own font
+  }
+
+  void pasteTypesFontCodes_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("font");  // of the pasted text in the body
+    QTest::addColumn<bool>("editMenu");  // else Ctrl+V
+    QTest::newRow("sinhala body") << "sin_ph" << "txtBody" << kSinhala << kSinhalaCodes << kSinhalaFont << false;
+    QTest::newRow("tamil body") << "Tamil_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont << false;
+    QTest::newRow("tamil into a sinhala body") << "sin_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont << false;
+    QTest::newRow("english pastes as it is") << "sin_ph" << "txtBody" << QStringLiteral("l.x 'a'") << QStringLiteral("l.x 'a'") << kSinhalaFont << false;
+    QTest::newRow("sinhala subject") << "sin_ph" << "txtSubject" << kSinhala << kSinhalaCodes << QString() << false;
+    QTest::newRow("tamil subject") << "Tamil_ph" << "txtSubject" << kTamil << kTamilCodes << QString() << false;
+    QTest::newRow("tamil into a sinhala subject stays") << "sin_ph" << "txtSubject" << kTamil << kTamil << QString() << false;
+    QTest::newRow("sinhala body, edit menu") << "sin_ph" << "txtBody" << kSinhala << kSinhalaCodes << kSinhalaFont << true;
+    QTest::newRow("tamil subject, edit menu") << "Tamil_ph" << "txtSubject" << kTamil << kTamilCodes << QString() << true;
+  }
+
+  void pasteTypesFontCodes() {
+    QFETCH(QString, button);
+    QFETCH(QString, box);
+    QFETCH(QString, pasted);
+    QFETCH(QString, typed);
+    QFETCH(QString, font);
+    QFETCH(bool, editMenu);
+    NewMessage* w = compose();
+    QTest::mouseClick(w->findChild<QPushButton*>(button), Qt::LeftButton);
+    QWidget* target = w->findChild<QWidget*>(box);
+    target->setFocus();
+    QTest::keyClicks(target, QStringLiteral("a"));
+    const QString before = box == QLatin1String("txtBody") ? w->bodyText() : w->txtSubject->text();
+    QGuiApplication::clipboard()->setText(pasted);
+    if (editMenu)
+      w->mnuPaste->trigger();
+    else
+      QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClicks(target, QStringLiteral("a"));
+    auto text = [&] { return box == QLatin1String("txtBody") ? w->bodyText() : w->txtSubject->text(); };
+    QTRY_COMPARE(text(), before + typed + before);
+    if (font.isEmpty())
+      return;
+    QTextCursor at(w->txtBody->document());
+    at.setPosition(before.size() + 1);
+    QCOMPARE(at.charFormat().fontFamilies().toStringList().value(0), font);
+    // Typing goes on in the box's own font.
+    at.movePosition(QTextCursor::End);
+    QCOMPARE(at.charFormat().fontFamilies().toStringList().value(0), language().display_font_name);
+  }
+
+  void unicodeCopyReadsBack_data() {
+    QTest::addColumn<bool>("attachment");
+    QTest::newRow("text only") << false;
+    QTest::newRow("with a file") << true;
+  }
+
+  void unicodeCopyReadsBack() {
+    QFETCH(bool, attachment);
+    NewMessage* w = compose();
+    QTest::mouseClick(w->sin_ph, Qt::LeftButton);
+    w->mnuUnicodeCopy->trigger();
+    // Sinhala codes, then a line in Tamil's font: each converts by its font.
+    w->setBodyText(kSinhalaCodes + QLatin1Char('\n'));
+    QTextCharFormat tamil;
+    tamil.setFontFamilies({kTamilFont});
+    QTextCursor end(w->txtBody->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(kTamilCodes, tamil);
+    const QByteArray file = "\x00\x01\xFFpayload";
+    root_->write(QStringLiteral("data.bin"), file);
+    if (attachment)
+      QVERIFY(w->attach_file(root_->path(QStringLiteral("data.bin"))));
+    compose::putBodyIntoMessage(*w->Mail1, w->bodyText(), w->unicodeCopyText());
+    const QString out = root_->path(QStringLiteral("out.msg"));
+    QVERIFY(w->Mail1->writeToFile(out));
+
+    QJsonObject tree = readWithPython(QStringLiteral("gui/tst_mime_reader.py"), out);
+    if (attachment) {
+      QCOMPARE(tree.value("type").toString(), QStringLiteral("multipart/mixed"));
+      const QJsonArray parts = tree.value("parts").toArray();
+      QCOMPARE(parts.size(), 2);
+      QCOMPARE(QByteArray::fromHex(parts.at(1)["data"].toString().toLatin1()), file);
+      tree = parts.at(0).toObject();
+    }
+    QCOMPARE(tree.value("type").toString(), QStringLiteral("multipart/alternative"));
+    const QJsonArray texts = tree.value("parts").toArray();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.at(0)["type"].toString(), QStringLiteral("text/plain"));
+    QCOMPARE(texts.at(0)["text"].toString(), kSinhalaCodes + QLatin1Char('\n') + kTamilCodes);
+    QCOMPARE(texts.at(1)["charset"].toString(), QStringLiteral("utf-8"));
+    QCOMPARE(texts.at(1)["text"].toString(), kSinhala + QLatin1Char('\n') + kTamil);
+  }
+
+  void withoutTheCopyTheMessageIsUnchanged_data() {
+    QTest::addColumn<bool>("option");
+    QTest::addColumn<QString>("body");
+    QTest::newRow("option off") << false << kSinhalaCodes;
+    QTest::newRow("nothing to convert") << true << QStringLiteral("123 - 45");
+  }
+
+  void withoutTheCopyTheMessageIsUnchanged() {
+    QFETCH(bool, option);
+    QFETCH(QString, body);
+    NewMessage* w = compose();
+    w->mnuUnicodeCopy->setChecked(option);
+    w->setBodyText(body);
+    MailControl before;
+    before.setFrom(QStringLiteral("me@example.lk"));
+    compose::putBodyIntoMessage(before, w->bodyText());
+    MailControl after;
+    after.setFrom(QStringLiteral("me@example.lk"));
+    compose::putBodyIntoMessage(after, w->bodyText(), w->unicodeCopyText());
+    QCOMPARE(withoutStamps(after.messageBytes(false)), withoutStamps(before.messageBytes(false)));
+  }
+
+  void theChoiceIsRemembered() {
+    NewMessage* w = compose();
+    QVERIFY(!w->mnuUnicodeCopy->isChecked());  // off by default
+    w->mnuUnicodeCopy->trigger();
+    w->Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(newMessage()->mnuUnicodeCopy->isChecked());
+    QCOMPARE(settingsBackend().query_value(compose::kUnicodeCopySetting), QStringLiteral("1"));
+  }
+
+  void replyQuotesTheMessageOnView_data() {
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<QString>("font");
+    QTest::addColumn<QByteArray>("subjectHeader");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("cc");
+    QTest::addColumn<bool>("headers");
+    QTest::newRow("English, no CC") << int(English) << kEnglishFont << QByteArray("Lunch on Friday")
+                                    << "Lunch on Friday" << QByteArray("Shall we meet at one?\r\nK.\r\n")
+                                    << QByteArray() << false;
+    // Font codes, the no-break space (160) among them, in subject and body.
+    QTest::newRow("Sinhala font codes, headers on")
+        << int(Sinhala) << kSinhalaFont << QByteArray("=?iso-8859-1?Q?l=E0=A0ip=FFy?=")
+        << QString::fromLatin1("l\xe0\xa0ip\xffy") << QByteArray("wdhqfndajka \xe0\xa0\xe4\r\nf\xf3\xa0y\r\n")
+        << QByteArray("Sunil <s@example.lk>") << true;
+    QTest::newRow("Tamil font codes") << int(Tamil) << kTamilFont << QByteArray("=?iso-8859-1?Q?=A4=A7=F8?=")
+                                      << QString::fromLatin1("\xa4\xa7\xf8") << QByteArray("\xa4\xa7\xa0\xb0\r\n")
+                                      << QByteArray("a@example.lk, b@example.lk") << false;
+  }
+
+  void replyQuotesTheMessageOnView() {
+    QFETCH(int, lang);
+    QFETCH(QString, font);
+    QFETCH(QByteArray, subjectHeader);
+    QFETCH(QString, subject);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, cc);
+    QFETCH(bool, headers);
+    root_->write(QStringLiteral("Inbox/00000001.msg"),
+                 message("Kamala Perera <k@example.lk>", subjectHeader, "text/plain; charset=iso-8859-1", body, cc));
+    root_->write(QStringLiteral("Inbox/00000002.msg"), message("Other <o@x.lk>", "Other", "text/plain", "x\r\n"));
+    form_->mnuLangSinh[size_t(lang)]->trigger();
+    showMessage(0);
+    if (headers)
+      form_->ShowHeaders_Click();
+    form_->listFolders_Click();  // the control now holds the folder's last message
+    const QString view = editing::bodyText(form_->textBody);
+    QVERIFY(view.contains(QString::fromLatin1(body).split(QStringLiteral("\r\n")).first()));
+
+    QTest::mouseClick(form_->cmdReply, Qt::LeftButton);
+    NewMessage* w = compose();
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->txtTo->text(), QStringLiteral("Kamala Perera <k@example.lk>"));
+    QCOMPARE(w->txtSubject->text(), subject);
+    const QString quote = QStringLiteral(" \n \n \n---------------------------\nFrom   : Kamala Perera <k@example.lk>\n") +
+                          QStringLiteral("Date   : ") + kDate + QStringLiteral("\nTo     : me@example.org\nCC     : ") +
+                          QString::fromLatin1(cc) + QStringLiteral("\nSubject: ") + subject + QLatin1Char('\n') + view +
+                          QLatin1Char('\n');
+    QCOMPARE(composeBody(), quote);
+    QCOMPARE(readTestFile(root_->path(QStringLiteral("reply.tmp"))), quote.toLatin1().replace("\n", "\r\n"));
+    if (headers)
+      QVERIFY(composeBody().contains(QLatin1String("\nMIME-Version: 1.0\n")));
+
+    // The caret waits above the quote; the quote is dark blue in the font the
+    // message was read in, what is typed is not.
+    QCOMPARE(w->txtBody->textCursor().position(), 0);
+    QVERIFY(!w->txtBody->textCursor().hasSelection());
+    QTextCursor inQuote(w->txtBody->document());
+    inQuote.setPosition(quote.indexOf(QLatin1String("Subject")) + 2);
+    QCOMPARE(inQuote.charFormat().foreground().color(), QColor(0, 0, 128));
+    QCOMPARE(inQuote.charFormat().fontFamilies().toStringList().value(0), font);
+    QVERIFY(w->txtBody->currentCharFormat().foreground().color() != QColor(0, 0, 128));
+    QCOMPARE(w->cmbAttachments->count(), 0);
+  }
+
+  void forwardAttachesEachFileOnceWithItsBytes() {
+    const QList<Attachment> files = {{"photo.gif", "GIF89a" + someBytes(3)}, {"notes.bin", someBytes(4)}};
+    root_->write(QStringLiteral("Inbox/00000001.msg"), withAttachments("Two files", files));
+    root_->write(QStringLiteral("Inbox/00000002.msg"), withAttachments("Other", {{"notes.bin", "other"}}));
+    // An older file of the same name from another message stays as it is
+    // and is not what goes out.
+    root_->write(QStringLiteral("Files/photo.gif"), "an older photo");
+    showMessage(0);
+    form_->listFolders_Click();  // the control now holds the folder's last message
+    QTest::mouseClick(form_->forward_msg, Qt::LeftButton);
+    NewMessage* w = compose();
+    QCOMPARE(w->txtSubject->text(), QStringLiteral("Two files"));
+    QVERIFY(w->txtTo->text().isEmpty());
+    QVERIFY(composeBody().contains(QLatin1String("Subject: Two files\n")));
+    for (int i = 0; i < 3; ++i) {
+      form_->activateWindow();
+      w->activateWindow();
+      w->Form_Activate();
+      QCoreApplication::processEvents();
+    }
+    QCOMPARE(w->cmbAttachments->count(), 2);
+    QCOMPARE(w->Mail1->PartCount(), 2);
+    for (int i = 0; i < 2; ++i)
+      QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
+    QCOMPARE(w->forwardlist->count(), 0);
+    QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
+    QVERIFY(prompter_->messages.isEmpty());
+    // an opener that fills the window anew starts from an empty message
+    w->clearAttachments();
+    QCOMPARE(w->cmbAttachments->count(), 0);
+    QCOMPARE(w->Mail1->PartCount(), 0);
+    QCOMPARE(w->Mail1->From(), QStringLiteral("me@example.org"));
+  }
+
+  void askBeforeReplacingUnsentWork_data() {
+    QTest::addColumn<bool>("discard");
+    QTest::newRow("kept") << false;
+    QTest::newRow("discarded") << true;
+  }
+
+  void askBeforeReplacingUnsentWork() {
+    QFETCH(bool, discard);
+    root_->write(QStringLiteral("Inbox/00000001.msg"), message("A <a@example.lk>", "Hi", "text/plain", "Hello\r\n"));
+    form_->news_msg_Click();
+    compose()->txtBody->setPlainText(QStringLiteral("half a letter"));
+    compose()->txtCC->setText(QStringLiteral("boss@example.lk"));
+    showMessage(0);
+    prompter_->questionAnswers.enqueue(discard);
+    form_->cmdReply_Click();
+    QCOMPARE(prompter_->questions.size(), 1);
+    QCOMPARE(composeBody().contains(QLatin1String("half a letter")), !discard);
+    QCOMPARE(compose()->txtTo->text(), discard ? QStringLiteral("A <a@example.lk>") : QString());
+    // A reply that replaced the draft does not carry its copy list along.
+    QCOMPARE(compose()->txtCC->text(), discard ? QString() : QStringLiteral("boss@example.lk"));
+    QVERIFY(compose()->isVisible());
+  }
+
+  void editMenuRoundTrip() {
+    form_->news_msg_Click();
+    NewMessage* w = compose();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->sin_ph_Click();
+    // Typed through the Sinhala keys into the subject, then cut and pasted
+    // into the body: the same codes arrive, nothing is translated twice.
+    w->txtSubject->setFocus();
+    QTest::keyClicks(w->txtSubject, QStringLiteral("siVhl"));
+    const QString typed = w->txtSubject->text();
+    QVERIFY(!typed.isEmpty() && typed != QStringLiteral("siVhl"));
+    w->txtSubject->selectAll();
+    w->mnuCut->trigger();
+    QVERIFY(w->txtSubject->text().isEmpty());
+    w->txtBody->setFocus();
+    w->mnuPaste->trigger();
+    QCOMPARE(composeBody(), typed);
+    // Select All works on the body; Copy then takes the body's text.
+    w->txtTo->setFocus();
+    w->mnuSelAll->trigger();
+    w->mnuCopy->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), typed);
+
+    // The keys do what the menu does, the no-break space (a font code) kept.
+    const QString codes = QString::fromLatin1("a\xa0" "b\nc");
+    w->setBodyText(codes);
+    w->txtBody->selectAll();
+    QTest::keySequence(w->txtBody, QKeySequence::Cut);
+    QCOMPARE(QGuiApplication::clipboard()->text(), codes);
+    QTest::keySequence(w->txtBody, QKeySequence::Paste);
+    QTest::keySequence(w->txtBody, QKeySequence::Paste);
+    QCOMPARE(composeBody(), codes + codes);
+    w->txtBody->selectAll();
+    QTest::keySequence(w->txtBody, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), codes + codes);
+
+    // Find from the dialog, then Find Next after it has closed.
+    w->setBodyText(QStringLiteral("xabcabc"));
+    QTextCursor top = w->txtBody->textCursor();
+    top.setPosition(0);
+    w->txtBody->setTextCursor(top);
+    whenModalAppears([](QWidget* modal) {
+      auto* dialog = qobject_cast<editing::frmFind*>(modal);
+      if (!dialog)
+        return void(modal->close());
+      dialog->Text1->setText(QStringLiteral("abc"));
+      dialog->optDirection[1]->click();
+      dialog->cmdFind->click();
+      dialog->cmdcancel->click();
+    });
+    w->mnuFind->trigger();
+    QCOMPARE(w->txtBody->textCursor().selectionStart(), 1);
+    w->mnuFindnext->trigger();
+    QCOMPARE(w->txtBody->textCursor().selectionStart(), 4);
+    QCOMPARE(w->txtBody->textCursor().selectedText(), QStringLiteral("abc"));
+
+    // Open and Insert File cancelled leave the body as it was.
+    w->mnuOpen->trigger();
+    w->mnuInsertFile->trigger();
+    QCOMPARE(composeBody(), QStringLiteral("xabcabc"));
+    QVERIFY(prompter_->messages.isEmpty());
+  }
 
  private:
-  void show(const QByteArray& file, int language);
+  void showMessage(int row) {
+    form_->listFolders->setCurrentRow(-1);
+    form_->listFolders->setCurrentItem(form_->listFolders->findItems(QStringLiteral("Inbox"), Qt::MatchFixedString).first());
+    form_->listMessages->setCurrentRow(row);
+  }
+
+  NewMessage* compose() const { return newMessage(); }
+  QString composeBody() const { return compose()->bodyText(); }
+ private:
+  void show(const QByteArray& file, int language) {
+    root_->write(QStringLiteral("Inbox/00000001.msg"), file);
+    form_->mnuLangSinh[size_t(language)]->trigger();
+    form_->listFolders->setCurrentRow(-1);
+    form_->listFolders->setCurrentRow(0);
+    form_->listMessages->setCurrentRow(0);
+  }
+
   QString viewText() const { return form_->textBody->toPlainText(); }
-  NewMessage* compose();
 
+  NewMessage* compose() {
+    form_->news_msg_Click();
+    NewMessage* w = newMessage();
+    w->show();
+    return w;
+  }
 };
-
-void UnicodeTest::show(const QByteArray& file, int language) {
-  root_->write(QStringLiteral("Inbox/00000001.msg"), file);
-  form_->mnuLangSinh[size_t(language)]->trigger();
-  form_->listFolders->setCurrentRow(-1);
-  form_->listFolders->setCurrentRow(0);
-  form_->listMessages->setCurrentRow(0);
-}
-
-NewMessage* UnicodeTest::compose() {
-  form_->news_msg_Click();
-  NewMessage* w = newMessage();
-  w->show();
-  return w;
-}
-
-void UnicodeTest::viewShowsUnicode_data() {
-  QTest::addColumn<QByteArray>("file");
-  QTest::addColumn<int>("language");
-  QTest::addColumn<bool>("asUnicode");
-  QTest::addColumn<QString>("shown");
-  QTest::addColumn<QString>("family");
-  const QString notoSi = QStringLiteral("Noto Sans Sinhala"), notoTa = QStringLiteral("Noto Sans Tamil");
-  QTest::newRow("sinhala codes") << message(kSinhalaCodes, kSinhalaCodes, "iso-8859-1") << int(Sinhala) << true
-                                 << QStringLiteral("Subject: %1\n%1\n").arg(kSinhala) << notoSi;
-  QTest::newRow("tamil codes") << message(kTamilCodes, kTamilCodes, "iso-8859-1") << int(Tamil) << true
-                               << QStringLiteral("Subject: %1\n%1\n").arg(kTamil) << notoTa;
-  QTest::newRow("english keeps the script before it")
-      << message(kSinhalaCodes, kSinhalaCodes, "iso-8859-1") << int(English) << true
-      << QStringLiteral("Subject: %1\n%1\n").arg(kSinhala) << notoSi;
-  QTest::newRow("codes as they came") << message(kSinhalaCodes, kSinhalaCodes, "iso-8859-1") << int(Sinhala)
-                                      << false << kSinhalaCodes + QLatin1Char('\n') << kSinhalaFont;
-  // Unicode mail is not font-code text: never converted, always in Noto.
-  QTest::newRow("utf-8 sinhala, english menu")
-      << message(QStringLiteral("Hi"), QStringLiteral("Hi. ") + kSinhala, "utf-8") << int(English) << false
-      << QStringLiteral("Hi. ") + kSinhala + QLatin1Char('\n') << notoSi;
-  QTest::newRow("utf-8 tamil, sinhala menu, as unicode")
-      << message(kTamil, QStringLiteral("Hi. ") + kTamil, "utf-8") << int(Sinhala) << true
-      << QStringLiteral("Subject: %1\nHi. %1\n").arg(kTamil) << notoTa;
-}
-
-void UnicodeTest::viewShowsUnicode() {
-  QFETCH(QByteArray, file);
-  QFETCH(int, language);
-  QFETCH(bool, asUnicode);
-  QFETCH(QString, shown);
-  QFETCH(QString, family);
-  show(file, language);
-  const QString asCame = viewText();
-  if (asUnicode)
-    form_->ShowUnicode->trigger();
-  QCOMPARE(viewText(), shown);
-  QCOMPARE(viewFamilies(form_->textBody).value(0), family);
-  form_->mnuLangSinh[size_t(language)]->trigger();  // the menu sets the view's font again
-  QCOMPARE(viewFamilies(form_->textBody).value(0), family);
-  form_->textBody->grab().save(QDir::temp().filePath(QStringLiteral("tst_unicode_%1.png")).arg(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'))));
-  // Switching back shows the codes again, exactly.
-  if (asUnicode) {
-    form_->ShowUnicode->trigger();
-    QCOMPARE(viewText(), asCame);
-  }
-}
-
-void UnicodeTest::copyAsUnicode_data() {
-  QTest::addColumn<QByteArray>("file");
-  QTest::addColumn<bool>("headers");
-  QTest::addColumn<bool>("asUnicode");
-  QTest::addColumn<QString>("copied");
-  const QByteArray codes = message(QStringLiteral("uu"), kSinhalaCodes + QStringLiteral("\nuu"), "iso-8859-1");
-  QTest::newRow("font codes") << codes << false << false << kSinhala + QStringLiteral("\nමම\n");
-  QTest::newRow("header lines stay") << codes << true << false << QStringLiteral("Subject: uu");
-  QTest::newRow("shown as unicode") << codes << false << true << QStringLiteral("Subject: මම\n") + kSinhala + QStringLiteral("\nමම\n");
-  QTest::newRow("unicode mail") << message(QStringLiteral("x"), QStringLiteral("ok. ") + kSinhala, "utf-8") << false
-                                << false << QStringLiteral("ok. ") + kSinhala + QLatin1Char('\n');
-}
-
-void UnicodeTest::copyAsUnicode() {
-  QFETCH(QByteArray, file);
-  QFETCH(bool, headers);
-  QFETCH(bool, asUnicode);
-  QFETCH(QString, copied);
-  show(file, Sinhala);
-  if (headers)
-    form_->ShowHeaders->trigger();
-  if (asUnicode)
-    form_->ShowUnicode->trigger();
-  QTextCursor selection(form_->textBody->document());
-  if (headers) {  // the Subject line of the header block
-    selection = form_->textBody->document()->find(QStringLiteral("Subject: uu"));
-  } else {
-    selection.select(QTextCursor::Document);
-  }
-  form_->textBody->setTextCursor(selection);
-  QGuiApplication::clipboard()->clear();
-  form_->mnuCopyUnicode->trigger();
-  QCOMPARE(QGuiApplication::clipboard()->text(), copied);
-}
-
-void UnicodeTest::unicodeSubjectsListInTheUnicodeFont() {
-  root_->write(QStringLiteral("Inbox/00000001.msg"), message(kTamil, QStringLiteral("t"), "utf-8"));
-  root_->write(QStringLiteral("Inbox/00000002.msg"), message(kSinhalaCodes, QStringLiteral("c"), "iso-8859-1"));
-  form_->listFolders->setCurrentRow(-1);
-  form_->listFolders->setCurrentRow(0);
-  form_->mnuLangSinh[English]->trigger();
-  QCOMPARE(form_->listMessages->item(0)->font().families().value(0), QStringLiteral("Noto Sans Tamil"));
-  QVERIFY(!form_->listMessages->item(1)->data(Qt::FontRole).isValid());  // the list's own font
-  form_->listMessages->setCurrentRow(0);
-  form_->grab().save(QDir::temp().filePath(QStringLiteral("tst_unicode_window.png")));
-}
-
-void UnicodeTest::pasteTypesFontCodes_data() {
-  QTest::addColumn<QString>("button");
-  QTest::addColumn<QString>("box");
-  QTest::addColumn<QString>("pasted");
-  QTest::addColumn<QString>("typed");
-  QTest::addColumn<QString>("font");  // of the pasted text in the body
-  QTest::addColumn<bool>("editMenu");  // else Ctrl+V
-  QTest::newRow("sinhala body") << "sin_ph" << "txtBody" << kSinhala << kSinhalaCodes << kSinhalaFont << false;
-  QTest::newRow("tamil body") << "Tamil_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont << false;
-  QTest::newRow("tamil into a sinhala body") << "sin_ph" << "txtBody" << kTamil << kTamilCodes << kTamilFont << false;
-  QTest::newRow("english pastes as it is") << "sin_ph" << "txtBody" << QStringLiteral("l.x 'a'") << QStringLiteral("l.x 'a'") << kSinhalaFont << false;
-  QTest::newRow("sinhala subject") << "sin_ph" << "txtSubject" << kSinhala << kSinhalaCodes << QString() << false;
-  QTest::newRow("tamil subject") << "Tamil_ph" << "txtSubject" << kTamil << kTamilCodes << QString() << false;
-  QTest::newRow("tamil into a sinhala subject stays") << "sin_ph" << "txtSubject" << kTamil << kTamil << QString() << false;
-  QTest::newRow("sinhala body, edit menu") << "sin_ph" << "txtBody" << kSinhala << kSinhalaCodes << kSinhalaFont << true;
-  QTest::newRow("tamil subject, edit menu") << "Tamil_ph" << "txtSubject" << kTamil << kTamilCodes << QString() << true;
-}
-
-void UnicodeTest::pasteTypesFontCodes() {
-  QFETCH(QString, button);
-  QFETCH(QString, box);
-  QFETCH(QString, pasted);
-  QFETCH(QString, typed);
-  QFETCH(QString, font);
-  QFETCH(bool, editMenu);
-  NewMessage* w = compose();
-  QTest::mouseClick(w->findChild<QPushButton*>(button), Qt::LeftButton);
-  QWidget* target = w->findChild<QWidget*>(box);
-  target->setFocus();
-  QTest::keyClicks(target, QStringLiteral("a"));
-  const QString before = box == QLatin1String("txtBody") ? w->bodyText() : w->txtSubject->text();
-  QGuiApplication::clipboard()->setText(pasted);
-  if (editMenu)
-    w->mnuPaste->trigger();
-  else
-    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
-  QTest::keyClicks(target, QStringLiteral("a"));
-  auto text = [&] { return box == QLatin1String("txtBody") ? w->bodyText() : w->txtSubject->text(); };
-  QTRY_COMPARE(text(), before + typed + before);
-  if (font.isEmpty())
-    return;
-  QTextCursor at(w->txtBody->document());
-  at.setPosition(before.size() + 1);
-  QCOMPARE(at.charFormat().fontFamilies().toStringList().value(0), font);
-  // Typing goes on in the box's own font.
-  at.movePosition(QTextCursor::End);
-  QCOMPARE(at.charFormat().fontFamilies().toStringList().value(0), language().display_font_name);
-}
-
-void UnicodeTest::unicodeCopyReadsBack_data() {
-  QTest::addColumn<bool>("attachment");
-  QTest::newRow("text only") << false;
-  QTest::newRow("with a file") << true;
-}
-
-void UnicodeTest::unicodeCopyReadsBack() {
-  QFETCH(bool, attachment);
-  NewMessage* w = compose();
-  QTest::mouseClick(w->sin_ph, Qt::LeftButton);
-  w->mnuUnicodeCopy->trigger();
-  // Sinhala codes, then a line in Tamil's font: each converts by its font.
-  w->setBodyText(kSinhalaCodes + QLatin1Char('\n'));
-  QTextCharFormat tamil;
-  tamil.setFontFamilies({kTamilFont});
-  QTextCursor end(w->txtBody->document());
-  end.movePosition(QTextCursor::End);
-  end.insertText(kTamilCodes, tamil);
-  const QByteArray file = "\x00\x01\xFFpayload";
-  root_->write(QStringLiteral("data.bin"), file);
-  if (attachment)
-    QVERIFY(w->attach_file(root_->path(QStringLiteral("data.bin"))));
-  compose::putBodyIntoMessage(*w->Mail1, w->bodyText(), w->unicodeCopyText());
-  const QString out = root_->path(QStringLiteral("out.msg"));
-  QVERIFY(w->Mail1->writeToFile(out));
-
-  QJsonObject tree = readWithPython(QStringLiteral("gui/tst_unicode_reader.py"), out);
-  if (attachment) {
-    QCOMPARE(tree.value("type").toString(), QStringLiteral("multipart/mixed"));
-    const QJsonArray parts = tree.value("parts").toArray();
-    QCOMPARE(parts.size(), 2);
-    QCOMPARE(QByteArray::fromHex(parts.at(1)["data"].toString().toLatin1()), file);
-    tree = parts.at(0).toObject();
-  }
-  QCOMPARE(tree.value("type").toString(), QStringLiteral("multipart/alternative"));
-  const QJsonArray texts = tree.value("parts").toArray();
-  QCOMPARE(texts.size(), 2);
-  QCOMPARE(texts.at(0)["type"].toString(), QStringLiteral("text/plain"));
-  QCOMPARE(texts.at(0)["text"].toString(), kSinhalaCodes + QLatin1Char('\n') + kTamilCodes);
-  QCOMPARE(texts.at(1)["charset"].toString(), QStringLiteral("utf-8"));
-  QCOMPARE(texts.at(1)["text"].toString(), kSinhala + QLatin1Char('\n') + kTamil);
-}
-
-void UnicodeTest::withoutTheCopyTheMessageIsUnchanged_data() {
-  QTest::addColumn<bool>("option");
-  QTest::addColumn<QString>("body");
-  QTest::newRow("option off") << false << kSinhalaCodes;
-  QTest::newRow("nothing to convert") << true << QStringLiteral("123 - 45");
-}
-
-void UnicodeTest::withoutTheCopyTheMessageIsUnchanged() {
-  QFETCH(bool, option);
-  QFETCH(QString, body);
-  NewMessage* w = compose();
-  w->mnuUnicodeCopy->setChecked(option);
-  w->setBodyText(body);
-  MailControl before;
-  before.setFrom(QStringLiteral("me@example.lk"));
-  compose::putBodyIntoMessage(before, w->bodyText());
-  MailControl after;
-  after.setFrom(QStringLiteral("me@example.lk"));
-  compose::putBodyIntoMessage(after, w->bodyText(), w->unicodeCopyText());
-  QCOMPARE(withoutStamps(after.messageBytes(false)), withoutStamps(before.messageBytes(false)));
-}
-
-void UnicodeTest::theChoiceIsRemembered() {
-  NewMessage* w = compose();
-  QVERIFY(!w->mnuUnicodeCopy->isChecked());  // off by default
-  w->mnuUnicodeCopy->trigger();
-  w->Unload();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QVERIFY(newMessage()->mnuUnicodeCopy->isChecked());
-  QCOMPARE(settingsBackend().query_value(compose::kUnicodeCopySetting), QStringLiteral("1"));
-}
 
 QTEST_MAIN(UnicodeTest)
 #include "tst_unicode.moc"

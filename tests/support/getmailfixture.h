@@ -56,8 +56,7 @@ struct GetMailFixture {
   }
 
   QStringList inboxNames() const {
-    QStringList names = QDir(root->path(QStringLiteral("Inbox"))).entryList(QDir::Files, QDir::Name);
-    return names;
+    return QDir(root->path(QStringLiteral("Inbox"))).entryList(QDir::Files, QDir::Name);
   }
   QByteArray inboxFile(const QString& name) const {
     QFile f(root->path(QStringLiteral("Inbox/") + name));

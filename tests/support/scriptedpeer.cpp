@@ -48,6 +48,17 @@ void ScriptedPeer::servePop3(const QList<QByteArray>& messages) {
   on("QUIT", "+OK bye\r\n", Close);
 }
 
+void ScriptedPeer::serveSmtp(const QByteArray& ehlo) {
+  greeting = "220 scripted ESMTP\r\n";
+  unknownReply = "500 5.5.1 unknown\r\n";
+  on("EHLO", ehlo);
+  on("MAIL FROM", "250 2.1.0 Ok\r\n");
+  on("RCPT TO", "250 2.1.5 Ok\r\n");
+  onData("DATA", "354 go ahead\r\n", "250 2.0.0 queued\r\n");
+  on("RSET", "250 Ok\r\n");
+  on("QUIT", "221 bye\r\n", Close);
+}
+
 void ScriptedPeer::cutRetr(int n, int bytes) {
   const QByteArray key = "RETR " + QByteArray::number(n);
   Rule& rule = rules_[key];

@@ -42,6 +42,9 @@ class ScriptedPeer : public QObject {
   // A POP3 mailbox: greeting, USER/PASS, STAT, LIST, RETR n and DELE n for
   // these messages, QUIT. Messages are sent dot-stuffed with CRLF line ends.
   void servePop3(const QList<QByteArray>& messages);
+  // An SMTP server: greeting, `ehlo` as the reply to EHLO, then MAIL, RCPT,
+  // DATA (the message queued), RSET and QUIT accepted.
+  void serveSmtp(const QByteArray& ehlo);
   // RETR n sends only the first `bytes` bytes of message n, then closes.
   void cutRetr(int n, int bytes);
 

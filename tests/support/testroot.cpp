@@ -2,10 +2,9 @@
 
 #include "settings/settingsstore.h"
 #include "store/mailstore.h"
+#include "support/files.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 TestRoot::TestRoot() {
   qputenv("TOVELMAIL_ROOT", root().toLocal8Bit());
@@ -23,13 +22,7 @@ QString TestRoot::settingsFile() const { return dir_.path() + QStringLiteral("/t
 
 QString TestRoot::path(const QString& relative) const { return root() + relative; }
 
-void TestRoot::write(const QString& relative, const QByteArray& data) const {
-  const QString full = path(relative);
-  QDir().mkpath(QFileInfo(full).absolutePath());
-  QFile file(full);
-  if (file.open(QIODevice::WriteOnly))
-    file.write(data);
-}
+void TestRoot::write(const QString& relative, const QByteArray& data) const { writeTestFile(path(relative), data); }
 
 void resetProgramState(const TestRoot& root) {
   QDir().mkpath(root.root());

@@ -1,23 +1,15 @@
 // Building a message the way the compose window does, writing it, and
 // reading every attachment back.
+#include "maillib/mailcontrol.h"
+#include "support/files.h"
+#include "support/mailops.h"
+
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "maillib/mailcontrol.h"
-
 namespace {
-
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-  QFile f(path);
-  if (f.open(QIODevice::WriteOnly)) f.write(data);
-}
 
 // Every byte value, runs that tempt run-length coding, bare CR and LF.
 QByteArray binarySample(int size) {
@@ -27,11 +19,6 @@ QByteArray binarySample(int size) {
   return b;
 }
 
-struct Attachment {
-  QString path;
-  QString encoding;
-};
-
 }  // namespace
 
 class TestMessageCompose : public QObject {
@@ -39,6 +26,7 @@ class TestMessageCompose : public QObject {
 
   QTemporaryDir dir_;
   QString path(const QString& n) const { return dir_.filePath(n); }
+  QString write(const QString& n, const QByteArray& data) { return writeTestFile(path(n), data); }
 
   // The compose window's attach steps.
   void attach(MailControl& m, const QString& full, const QString& encoding) {
@@ -59,7 +47,7 @@ class TestMessageCompose : public QObject {
       m.setContentParameters(QStringLiteral("charset=us-ascii"));
       m.setTransferEncoding(QStringLiteral("7bit"));
       m.setContentDisposition(QStringLiteral("inline; filename=\"%1\"").arg(full));
-      m.setBodyText(0, QString::fromLatin1(readAll(full)));
+      m.setBodyText(0, QString::fromLatin1(readTestFile(full)));
     } else {
       m.setContentType(QStringLiteral("application"));
       m.setContentSubType(QStringLiteral("octet-stream"));
@@ -79,87 +67,69 @@ class TestMessageCompose : public QObject {
     m.setBCC(QStringLiteral("secret@example.net"));
     m.setHeaderLine(m.HeaderCount(), QStringLiteral("X-Mailer: TovelMail"));
     m.setMessageNumber(QStringLiteral("19985336000_TovelMail"));
-    if (!body.isEmpty() && m.PartCount() > 0) {
+    const bool intoPart = !body.isEmpty() && m.PartCount() > 0;
+    if (intoPart) {
       m.setPartIndex(0);
       m.setActionCode(4);
       m.setActionCode(7);
-      m.setBodyText(0, body);
-      m.setActionCode(2);
-    } else {
-      m.setBodyText(0, body);
     }
-    m.setTransferFlags(32);
-    m.setMessageFile(file);
-    m.setActionCode(15);
+    m.setBodyText(0, body);
+    if (intoPart)
+      ops::leave(m);
+    ops::store(m, file);
   }
 
  private Q_SLOTS:
   void everyEncodingRoundTrips() {
     const QByteArray data = binarySample(5000);
-    writeAll(path("blob.bin"), data);
-    writeAll(path("notes.txt"), "plain notes\r\nsecond line\r\n");
-    writeAll(path("empty.dat"), "");
     MailControl m;
     QSignalSpy errors(&m, &MailControl::AsyncError);
     const QStringList encodings = {"base64", "quoted-printable", "x-uuencode", "mac-binhex40"};
-    for (const QString& e : encodings) attach(m, path("blob.bin"), e);
-    attach(m, path("notes.txt"), QStringLiteral("x-uuencode"));
-    attach(m, path("empty.dat"), QStringLiteral("base64"));
+    for (const QString& e : encodings)
+      attach(m, write("blob.bin", data), e);
+    attach(m, write("notes.txt", "plain notes\r\nsecond line\r\n"), QStringLiteral("x-uuencode"));
+    attach(m, write("empty.dat", ""), QStringLiteral("base64"));
     const QString body = QString::fromLatin1("Dear Bob,\n\xc0\xc1\xc2 8-bit font text\n");
     send(m, body, path("out.msg"));
     QCOMPARE(errors.count(), 0);
-    const QByteArray written = readAll(path("out.msg"));
-    QVERIFY(written.contains("X-Mailer: TovelMail\r\n"));
-    QVERIFY(written.contains("MIME-Version: 1.0\r\n"));
-    QVERIFY(written.contains("\r\nDate: "));
-    QVERIFY(written.contains("Message-ID: <19985336000_TovelMail."));
-    QVERIFY(written.contains("boundary=7055475101_boundary"));
-    for (char c : written) QVERIFY(static_cast<unsigned char>(c) < 128);  // 7-bit clean
+    const QByteArray written = readTestFile(path("out.msg"));
+    for (const char* line : {"X-Mailer: TovelMail\r\n", "MIME-Version: 1.0\r\n", "\r\nDate: ",
+                             "Message-ID: <19985336000_TovelMail.", "boundary=7055475101_boundary"})
+      QVERIFY2(written.contains(line), line);
+    for (char c : written)
+      QVERIFY(static_cast<unsigned char>(c) < 128);  // 7-bit clean
 
     MailControl r;
-    r.setPartFile(path("out.msg"));
-    r.setTransferFlags(2);
-    r.setActionCode(13);
+    ops::load(r, path("out.msg"));
     QCOMPARE(r.Subject(), QString::fromLatin1("\xe0\xe1 subject \xff"));
     QCOMPARE(r.PartCount(), 7);
-    r.setPartIndex(0);
-    r.setActionCode(7);
+    ops::enter(r, 0);
     QCOMPARE(r.ContentType(), QStringLiteral("text"));
-    r.setTransferFlags(24);
-    r.setActionCode(5);
-    QCOMPARE(r.OutputText(), QString(body).replace(QLatin1String("\n"), QLatin1String("\r\n")));
-    r.setActionCode(2);
+    QCOMPARE(ops::text(r), QString(body).replace(QLatin1String("\n"), QLatin1String("\r\n")));
+    ops::leave(r);
     for (int i = 0; i < 4; ++i) {
-      r.setPartIndex(i + 1);
-      r.setActionCode(7);
+      ops::enter(r, i + 1);
       QCOMPARE(r.TransferEncoding(), encodings[i]);
       QCOMPARE(r.ContentDisposition(), QStringLiteral("attachment; filename=\"blob.bin\""));
-      r.setMessageFile(path(QStringLiteral("back%1.bin").arg(i)));
-      r.setTransferFlags(40);
-      r.setActionCode(5);
-      r.setActionCode(2);
-      QCOMPARE(readAll(path(QStringLiteral("back%1.bin").arg(i))), data);
+      ops::save(r, path(QStringLiteral("back%1.bin").arg(i)));
+      ops::leave(r);
+      QCOMPARE(readTestFile(path(QStringLiteral("back%1.bin").arg(i))), data);
     }
-    r.setPartIndex(5);
-    r.setActionCode(7);
+    ops::enter(r, 5);
     QCOMPARE(r.TransferEncoding(), QStringLiteral("7bit"));
     QCOMPARE(r.LineCount(), 2);
     QCOMPARE(r.BodyText(1), QStringLiteral("second line"));
-    r.setActionCode(2);
-    r.setPartIndex(6);
-    r.setActionCode(7);
-    r.setMessageFile(path("empty.back"));
-    r.setTransferFlags(40);
-    r.setActionCode(5);
-    QVERIFY(QFile::exists(path("empty.back")));
-    QCOMPARE(readAll(path("empty.back")), QByteArray());
+    ops::leave(r);
+    ops::enter(r, 6);
+    ops::save(r, path("empty.back"));
+    QCOMPARE(readTestFile(path("empty.back")), QByteArray());  // there, and empty
     QCOMPARE(errors.count(), 0);
   }
 
   void plainMessageStaysSevenBit() {
     MailControl m;
     send(m, QStringLiteral("Just text.\nBye.\n"), path("plain.msg"));
-    const QByteArray w = readAll(path("plain.msg"));
+    const QByteArray w = readTestFile(path("plain.msg"));
     QVERIFY(w.contains("Content-Type: text/plain; charset=us-ascii\r\n"));
     QVERIFY(w.contains("Content-Transfer-Encoding: 7bit\r\n"));
     QVERIFY(w.endsWith("\r\n\r\nJust text.\r\nBye.\r\n"));
@@ -181,62 +151,50 @@ class TestMessageCompose : public QObject {
   void eightBitTextPartBecomesQuotedPrintable() {
     // A .txt attachment holding 8-bit font bytes: every byte must survive.
     QByteArray bytes = "abc ";
-    for (int c = 128; c < 256; ++c) bytes.append(char(c));
+    for (int c = 128; c < 256; ++c)
+      bytes.append(char(c));
     bytes += "\r\n=end\r\n";
-    writeAll(path("font.txt"), bytes);
     MailControl m;
-    attach(m, path("font.txt"), QStringLiteral("base64"));
+    attach(m, write("font.txt", bytes), QStringLiteral("base64"));
     send(m, QString(), path("font.msg"));
     MailControl r;
-    r.setPartFile(path("font.msg"));
-    r.setTransferFlags(2);
-    r.setActionCode(13);
+    ops::load(r, path("font.msg"));
     QCOMPARE(r.PartCount(), 1);  // an empty body gives no text part
-    r.setPartIndex(0);
-    r.setActionCode(7);
+    ops::enter(r, 0);
     QCOMPARE(r.TransferEncoding(), QStringLiteral("quoted-printable"));
     QVERIFY(r.ContentParameters().contains(QLatin1String("iso-8859-1")));
-    r.setMessageFile(path("font.back"));
-    r.setTransferFlags(40);
-    r.setActionCode(5);
-    QCOMPARE(readAll(path("font.back")), bytes);
-    r.setTransferFlags(24);
-    r.setActionCode(5);
-    QCOMPARE(r.OutputText(), QString::fromLatin1(bytes));
+    ops::save(r, path("font.back"));
+    QCOMPARE(readTestFile(path("font.back")), bytes);
+    QCOMPARE(ops::text(r), QString::fromLatin1(bytes));
   }
 
   void unicodeNamesAndTextSurvive() {
     const QString name = QString::fromUtf8("පත්‍රය அறிக்கை.pdf");
-    writeAll(path(name), "%PDF-1.4 data");
     MailControl m;
-    attach(m, path(name), QStringLiteral("base64"));
+    attach(m, write(name, "%PDF-1.4 data"), QStringLiteral("base64"));
     send(m, QString::fromUtf8("ආයුබෝවන් வணக்கம்\n"), path("uni.msg"));
-    const QByteArray w = readAll(path("uni.msg"));
-    for (char c : w) QVERIFY(static_cast<unsigned char>(c) < 128);
+    for (char c : readTestFile(path("uni.msg")))
+      QVERIFY(static_cast<unsigned char>(c) < 128);
     MailControl r;
-    r.setPartFile(path("uni.msg"));
-    r.setTransferFlags(2);
-    r.setActionCode(13);
-    r.setPartIndex(0);
-    r.setActionCode(7);
-    r.setTransferFlags(24);
-    r.setActionCode(5);
-    QCOMPARE(r.OutputText(), QString::fromUtf8("ආයුබෝවන් வணக்கம்\r\n"));
-    r.setActionCode(2);
-    r.setPartIndex(1);
-    r.setActionCode(7);
+    ops::load(r, path("uni.msg"));
+    ops::enter(r, 0);
+    QCOMPARE(ops::text(r), QString::fromUtf8("ආයුබෝවන් வணக்கம்\r\n"));
+    ops::leave(r);
+    ops::enter(r, 1);
     QCOMPARE(r.ContentDisposition(), QStringLiteral("attachment; filename=\"%1\"").arg(name));
   }
 
   void longHeadersAreFoldedAndStillRead() {
     MailControl m;
     QStringList many;
-    for (int i = 0; i < 60; ++i) many << QStringLiteral("person%1@example.net").arg(i);
+    for (int i = 0; i < 60; ++i)
+      many << QStringLiteral("person%1@example.net").arg(i);
     m.setTo(many.join(QStringLiteral(", ")));
     m.setSubject(QString(200, QChar(0xE9)));
     m.setBodyText(0, QStringLiteral("x"));
     const QByteArray w = m.messageBytes(true);
-    for (const QByteArray& line : w.split('\n')) QVERIFY2(line.size() <= 80, line.constData());
+    for (const QByteArray& line : w.split('\n'))
+      QVERIFY2(line.size() <= 80, line.constData());
     QCOMPARE(m.recipientAddresses(), many);
     MailControl r;
     QVERIFY(r.loadMessageBytes(w));
@@ -246,22 +204,17 @@ class TestMessageCompose : public QObject {
 
   void attachmentsKeepTheirOrderAndBodyGoesFirst() {
     MailControl m;
-    for (const char* n : {"one.dat", "two.dat", "three.dat"}) {
-      writeAll(path(QString::fromLatin1(n)), n);
-      attach(m, path(QString::fromLatin1(n)), QStringLiteral("base64"));
-    }
+    for (const char* n : {"one.dat", "two.dat", "three.dat"})
+      attach(m, write(QString::fromLatin1(n), n), QStringLiteral("base64"));
     send(m, QStringLiteral("body"), path("order.msg"));
     MailControl r;
-    r.setPartFile(path("order.msg"));
-    r.setTransferFlags(2);
-    r.setActionCode(13);
+    ops::load(r, path("order.msg"));
     QCOMPARE(r.PartCount(), 4);
     QStringList seen;
     for (int i = 0; i < 4; ++i) {
-      r.setPartIndex(i);
-      r.setActionCode(7);
+      ops::enter(r, i);
       seen << r.ContentType() + QLatin1Char('/') + r.ContentDisposition();
-      r.setActionCode(2);
+      ops::leave(r);
     }
     QCOMPARE(seen, QStringList({"text/", "application/attachment; filename=\"one.dat\"",
                                 "application/attachment; filename=\"two.dat\"",
@@ -269,25 +222,20 @@ class TestMessageCompose : public QObject {
   }
 
   void textSetBeforeTheFirstAttachmentIsKept() {
-    writeAll(path("late.dat"), "late");
     MailControl m;
     m.setBodyText(0, QString::fromLatin1("early text \xe9"));
-    attach(m, path("late.dat"), QStringLiteral("base64"));
+    attach(m, write("late.dat", "late"), QStringLiteral("base64"));
     QCOMPARE(m.PartCount(), 2);
-    m.setPartIndex(0);
-    m.setActionCode(7);
+    ops::enter(m, 0);
     QCOMPARE(m.ContentType(), QStringLiteral("text"));
-    m.setTransferFlags(24);
-    m.setActionCode(5);
-    QCOMPARE(m.OutputText(), QString::fromLatin1("early text \xe9"));
+    QCOMPARE(ops::text(m), QString::fromLatin1("early text \xe9"));
   }
 
   void unreadableAttachmentIsReported() {
     MailControl m;
     QSignalSpy errors(&m, &MailControl::AsyncError);
     attach(m, path("no-such-file.zip"), QStringLiteral("base64"));
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toInt(), int(MailControl::ErrFile));
+    QCOMPARE(ops::codes(errors), QList<int>{MailControl::ErrFile});
     QCOMPARE(m.PartCount(), 1);  // the part stays, as the compose list does
   }
 };

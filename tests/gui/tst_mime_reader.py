@@ -1,7 +1,9 @@
 # Reads a message with Python's email package (an independent MIME reader
-# for the compose tests) and prints every leaf part as JSON. BinHex has no
-# decoder in the standard library, so it is decoded here from its
-# description (RFC 1741), CRCs checked.
+# for the window tests) and prints its part tree as JSON: for each part its
+# type, charset, transfer encoding, names and, for a multipart, its parts;
+# for a leaf the decoded bytes in hex and, for text, the decoded text with
+# "\n" line ends. BinHex has no decoder in the standard library, so it is
+# decoded here from its description (RFC 1741), CRCs checked.
 import sys, json, email, binascii, re
 from email.header import decode_header
 
@@ -48,11 +50,12 @@ def words(value):
         return None
     return "".join(t.decode(c or "ascii") if isinstance(t, bytes) else t for t, c in decode_header(value))
 
-msg = email.message_from_binary_file(open(sys.argv[1], "rb"))
-parts = []
-for part in msg.walk():
+def tree(part):
+    node = {"type": part.get_content_type(), "charset": part.get_content_charset(),
+            "boundary": part.get_boundary()}
     if part.is_multipart():
-        continue
+        node["parts"] = [tree(p) for p in part.get_payload()]
+        return node
     cte = (part.get("Content-Transfer-Encoding") or "7bit").strip().lower()
     inner = None
     if cte == "mac-binhex40":
@@ -61,8 +64,10 @@ for part in msg.walk():
         data = part.get_payload(decode=True)
         if cte == "x-uuencode":
             inner = re.search(r"^begin [0-7]+ (.*)$", part.get_payload(), re.M).group(1).strip()
-    parts.append({"type": part.get_content_type(), "cte": cte,
-                  "filename": part.get_filename(), "name": words(part.get_param("name")),
-                  "disposition": part.get_content_disposition(), "inner": inner,
-                  "data": data.hex()})
-print(json.dumps({"type": msg.get_content_type(), "boundary": msg.get_boundary(), "parts": parts}))
+    node.update({"cte": cte, "filename": part.get_filename(), "name": words(part.get_param("name")),
+                 "disposition": part.get_content_disposition(), "inner": inner, "data": data.hex()})
+    if part.get_content_maintype() == "text":
+        node["text"] = data.decode(part.get_content_charset() or "latin-1", "replace").replace("\r\n", "\n")
+    return node
+
+print(json.dumps(tree(email.message_from_binary_file(open(sys.argv[1], "rb")))))
