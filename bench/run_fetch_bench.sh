@@ -3,7 +3,8 @@
 # Dovecot (127.0.0.1, STLS), fetched by the mail control in blocking and in
 # asynchronous mode, by the program's own GetMail (UIDL record and all,
 # messages kept on the server), and by mpop and fetchmail from the same
-# server in the same run. Each tool runs ROUNDS times, alternating; the median counts.
+# server in the same run. Each tool runs ROUNDS times, alternating; the
+# median counts.
 # Prints each figure as a ratio to the anchors.
 #
 # usage: bench/run_fetch_bench.sh [BUILD_DIR] [MESSAGES] [ROUNDS]
