@@ -206,12 +206,21 @@ QString bytesToText(const QByteArray& bytes, const QByteArray& charsetIn) {
 }
 
 QByteArray unfold(const QByteArray& raw) {
+  // Most fields are on one line: then nothing is copied.
+  if (!raw.isEmpty() && !raw.contains('\n') && !raw.contains('\r'))
+    return raw.trimmed();
   QByteArray out;
   out.reserve(raw.size());
-  for (qsizetype i = 0; i < raw.size(); ++i) {
-    const char c = raw[i];
-    if (c == '\r' || c == '\n') continue;  // a fold keeps the whitespace after it
-    out.append(c);
+  const char* at = raw.constData();
+  const char* const end = at + raw.size();
+  while (at < end) {
+    const char* stop = at;
+    while (stop < end && *stop != '\r' && *stop != '\n')
+      ++stop;
+    out.append(at, stop - at);
+    // A fold keeps the whitespace after it.
+    for (at = stop; at < end && (*at == '\r' || *at == '\n');)
+      ++at;
   }
   return out.trimmed();
 }

@@ -6,6 +6,7 @@
 #include "retrieval/uidlrecord.h"
 #include "settings/settingsstore.h"
 #include "store/mailstore.h"
+#include "store/safewrite.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,7 +18,9 @@ namespace retrieval {
 GetMailSession::GetMailSession(MailControl* control, Window window, QObject* parent)
     : QObject(parent), control_(control), window_(std::move(window)), timer_(new QTimer(this)) {
   timer_->setObjectName(QStringLiteral("Timer1"));
-  timer_->setInterval(1);
+  // Zero: the next step starts on the next pass of the event loop, outside
+  // the event that scheduled it, without waiting a tick of the clock.
+  timer_->setInterval(0);
   timer_->setSingleShot(true);
   connect(timer_, &QTimer::timeout, this, &GetMailSession::tick);
 }
@@ -89,7 +92,8 @@ void GetMailSession::connected() {
     window_.setGetMailEnabled(false);
     current_msg_ = 0;
     stored_ = 0;
-    openRecord();
+    if (!openRecord())
+      return endAfterFailure();
     schedule(Step::GetNext);
     return;
   }
@@ -97,16 +101,16 @@ void GetMailSession::connected() {
   disconnect(State::Disconnecting);
 }
 
-void GetMailSession::openRecord() {
+bool GetMailSession::openRecord() {
   record_.reset();
   const int count = control_->MessageCount();
   if (control_->MessageUidl(1).isEmpty())
-    return;
+    return true;
   auto record = std::make_unique<UidlRecord>(mailStore().mail_root, settings().pop_host, settings().pop_user);
   // An unreadable record is not trusted: fetching a message twice is
   // better than deleting one never stored.
   if (!record->load())
-    return;
+    return true;
   if (fetch_all_)
     record->clear();
   QStringList onServer;
@@ -116,9 +120,17 @@ void GetMailSession::openRecord() {
     if (!record->isStored(onServer.last()))
       plan << n;
   }
-  record->keepOnly(onServer);
+  // Settling the notes of a cut-off session must reach the file before
+  // anything new is stored: a note left unsettled could be taken as
+  // stored once a new message gets its file name.
+  QString why;
+  if (!record->keepOnly(onServer, &why)) {
+    msgBox(QStringLiteral("%1 Nothing was fetched; all messages stay on the server.").arg(why));
+    return false;
+  }
   record_ = std::move(record);
   control_->setRetrievalPlan(plan);
+  return true;
 }
 
 bool GetMailSession::alreadyStored(int n) const {
@@ -195,10 +207,7 @@ void GetMailSession::tick() {
       state_ = State::Deleting;
       control_->setActionCode(10);
       break;
-    case Step::Disconnect:
-      state_ = State::Disconnecting;
-      control_->setActionCode(8);
-      break;
+    case Step::Disconnect: quitServer(); break;
     case Step::None: started = false; break;
   }
   if (started)
@@ -212,11 +221,8 @@ void GetMailSession::startNextMessage() {
   ++current_msg_;
   while (current_msg_ <= control_->MessageCount() && alreadyStored(current_msg_) && !window_.hostDelete())
     ++current_msg_;
-  if (current_msg_ > control_->MessageCount()) {
-    state_ = State::Disconnecting;
-    control_->setActionCode(8);
-    return;
-  }
+  if (current_msg_ > control_->MessageCount())
+    return quitServer();
   control_->setMessageNumber(QString::number(current_msg_));
   if (alreadyStored(current_msg_)) {
     state_ = State::Deleting;
@@ -258,9 +264,17 @@ void GetMailSession::failed(int code, const QString& message) {
 }
 
 void GetMailSession::disconnect(State then) {
+  quitServer(then);
+  finishedIfBlocking();
+}
+
+void GetMailSession::quitServer(State then) {
+  // The server commits its deletions at QUIT: by then the names of the
+  // messages stored must be on the disk, not only their bytes.
+  if (stored_ > 0)
+    store::syncFolder(mailStore().folderPath(QStringLiteral("Inbox")));
   state_ = then;
   control_->setActionCode(8);
-  finishedIfBlocking();
 }
 
 void GetMailSession::endAfterFailure() {

@@ -72,7 +72,9 @@ class GetMailSession : public QObject {
  private:
   void begin(bool everything);
   void connected();
-  void openRecord();
+  // Reads the account's UIDL record and plans the fetch around it. False
+  // (the user told why) when the record cannot be brought up to date.
+  bool openRecord();
   bool alreadyStored(int n) const;
   void startNextMessage();
   QString storedSoFar() const;
@@ -86,6 +88,8 @@ class GetMailSession : public QObject {
   Step nextMessageOrDisconnect() const;
   void schedule(Step step);
   void disconnect(State then);
+  // Sends QUIT, once what this session stored is safe on the disk.
+  void quitServer(State then = State::Disconnecting);
   void endAfterFailure();
   // With Blocking on the operation just started has finished already.
   void finishedIfBlocking();

@@ -1,12 +1,15 @@
 #include "retrieval/uidlrecord.h"
 
 #include "store/safewrite.h"
+#include "store/writefailure.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cerrno>
+#include <unistd.h>
 
 namespace retrieval {
 
@@ -50,14 +53,19 @@ bool UidlRecord::load(QString* why) {
       *why = QStringLiteral("Cannot read %1: %2").arg(path_, file.errorString());
     return false;
   }
-  for (const QByteArray& raw : file.readAll().split('\n')) {
+  const QByteArray text = file.readAll();
+  ends_in_newline_ = text.isEmpty() || text.endsWith('\n');
+  QList<QByteArray> lines = text.split('\n');
+  if (!ends_in_newline_)
+    lines.removeLast();  // cut off while it was written
+  for (const QByteArray& raw : std::as_const(lines)) {
     const QByteArray line = raw.trimmed();
     const bool pending = line.startsWith(kPending);
     if (!pending && !line.startsWith(kStored))
       continue;
     const QList<QByteArray> fields = line.mid(2).split(' ');
     const QString uidl = QString::fromUtf8(fields.first());
-    if (uidl.isEmpty() || entries_.contains(uidl))
+    if (uidl.isEmpty())
       continue;
     Entry entry;
     if (pending) {
@@ -67,8 +75,15 @@ bool UidlRecord::load(QString* why) {
       if (entry.pendingPath.isEmpty() || entry.notedAt <= 0)
         continue;
     }
-    entries_.insert(uidl, entry);
-    order_ << uidl;
+    // A later note of the same id (an earlier store that never happened)
+    // takes the place of the earlier one, unless that one was stored.
+    auto known = entries_.find(uidl);
+    if (known == entries_.end()) {
+      entries_.insert(uidl, entry);
+      order_ << uidl;
+    } else if (!entryStored(uidl, *known)) {
+      *known = entry;
+    }
   }
   return true;
 }
@@ -107,38 +122,35 @@ int UidlRecord::storedCount() const {
 }
 
 bool UidlRecord::noteStoring(const QString& uidl, const QString& relativePath, QString* why) {
-  // Settle what earlier notes became: stored, or never written.
-  QStringList kept;
-  for (const QString& id : std::as_const(order_)) {
-    Entry& entry = entries_[id];
-    if (id != uidl && entryStored(id, entry))
-      kept << id;
-    else
-      entries_.remove(id);
-  }
-  order_ = kept;
-  entries_.insert(uidl, Entry{relativePath, QDateTime::currentMSecsSinceEpoch()});
-  order_ << uidl;
-  return save(why);
+  const Entry entry{relativePath, QDateTime::currentMSecsSinceEpoch()};
+  if (!entries_.contains(uidl))
+    order_ << uidl;
+  entries_.insert(uidl, entry);
+  return append(kPending + uidl.toUtf8() + ' ' + QByteArray::number(entry.notedAt) + ' ' +
+                    relativePath.toUtf8() + '\n',
+                why);
 }
 
 bool UidlRecord::keepOnly(const QStringList& serverUidls, QString* why) {
   const QSet<QString> onServer(serverUidls.cbegin(), serverUidls.cend());
   QStringList kept;
   for (const QString& id : std::as_const(order_)) {
-    if (onServer.contains(id))
+    Entry& entry = entries_[id];
+    if (onServer.contains(id) && entryStored(id, entry))
       kept << id;
     else
       entries_.remove(id);
   }
-  if (kept.size() == order_.size())
-    return true;
   order_ = kept;
   return save(why);
 }
 
+QByteArray UidlRecord::header() const {
+  return "# Messages of " + account_.toUtf8() + " already in the mailbox, by UIDL\n";
+}
+
 QByteArray UidlRecord::serialize() const {
-  QByteArray out = "# Messages of " + account_.toUtf8() + " already in the mailbox, by UIDL\n";
+  QByteArray out = header();
   for (const QString& id : order_) {
     const Entry& entry = entries_[id];
     if (entry.pendingPath.isEmpty())
@@ -152,9 +164,37 @@ QByteArray UidlRecord::serialize() const {
 
 bool UidlRecord::save(QString* why) {
   const store::WriteResult r = store::writeFileSafely(path_, serialize(), true);
-  if (!r.ok && why)
+  if (r.ok)
+    ends_in_newline_ = true;
+  else if (why)
     *why = r.error;
   return r.ok;
+}
+
+bool UidlRecord::append(const QByteArray& line, QString* why) {
+  QFile file(path_);
+  QByteArray bytes = line;
+  if (!ends_in_newline_)
+    bytes.prepend('\n');
+  if (!file.exists())
+    bytes.prepend(header());
+  // Synced before the message it notes is written: a record that lost the
+  // note after a power cut would let that message be fetched twice.
+  QString failure;
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size() ||
+      !file.flush())
+    failure = file.errorString();
+  else if (::fdatasync(file.handle()) != 0)
+    failure = qt_error_string(errno);
+  if (failure.isEmpty()) {
+    ends_in_newline_ = true;
+    return true;
+  }
+  // What did get out may end mid-line; the next line starts on its own.
+  ends_in_newline_ = false;
+  if (why)
+    *why = store::writeFailureText(path_, bytes.size(), failure);
+  return false;
 }
 
 }  // namespace retrieval

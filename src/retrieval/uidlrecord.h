@@ -4,10 +4,12 @@
 // that no message is ever stored twice, even after a session was cut off.
 //
 // An id is noted before its message is stored, together with the file the
-// message goes to, and counts as stored once that file exists. So the file
-// written before the message is the only write a message costs, and a crash
-// at any point leaves the record right: noted but no file means not stored
-// (fetched again), noted with its file means stored (never fetched again).
+// message goes to, and counts as stored once that file exists. So the line
+// appended (and synced) before the message is the only write a message
+// costs, and a crash at any point leaves the record right: noted but no file
+// means not stored (fetched again), noted with its file means stored (never
+// fetched again). A line cut off by a crash is passed over. The file is
+// rewritten short, with every note settled, once per session (keepOnly).
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -28,12 +30,13 @@ class UidlRecord {
 
   bool isStored(const QString& uidl) const;
   // Notes that the message with this id is about to be stored in
-  // relativePath (below the mailbox root), and saves the record. False
-  // when the record could not be written: then the message must not be
-  // stored either.
+  // relativePath (below the mailbox root): one line appended to the file
+  // and synced to disk. False when the record could not be written: then
+  // the message must not be stored either.
   bool noteStoring(const QString& uidl, const QString& relativePath, QString* why = nullptr);
-  // Keeps only the ids the server still holds (the rest were deleted there)
-  // and saves the record when that changed anything.
+  // Keeps only the ids the server still holds (the rest were deleted there),
+  // settles every note (stored, or forgotten when its file never came) and
+  // rewrites the file in that short form.
   bool keepOnly(const QStringList& serverUidls, QString* why = nullptr);
 
   QString filePath() const { return path_; }
@@ -46,6 +49,8 @@ class UidlRecord {
   };
   bool entryStored(const QString& uidl, Entry& entry) const;
   bool save(QString* why);
+  bool append(const QByteArray& line, QString* why);
+  QByteArray header() const;
   QByteArray serialize() const;
 
   QString root_;
@@ -53,6 +58,7 @@ class UidlRecord {
   QString account_;
   QHash<QString, Entry> entries_;
   QStringList order_;  // ids in the order they were noted, for a stable file
+  bool ends_in_newline_ = true;  // false after a line cut off by a crash
 };
 
 // The record's file name for an account: "uidl-" and the account, reduced to

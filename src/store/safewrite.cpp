@@ -5,7 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace store {
 
@@ -28,6 +29,15 @@ WriteResult writeFileSafely(const QString& path, const QByteArray& data, bool ov
   if (!file.commit())
     return {false, writeFailureText(path, data.size(), file.errorString())};
   return {true, {}};
+}
+
+bool syncFolder(const QString& folder) {
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
 }
 
 QString freeFileName(const QString& folder, const QString& fileName) {

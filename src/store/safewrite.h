@@ -16,6 +16,11 @@ struct WriteResult {
 // Writes data to path, replacing an existing file only when overwrite is set.
 WriteResult writeFileSafely(const QString& path, const QByteArray& data, bool overwrite = true);
 
+// Makes the names written into folder (new files, renames) last through a
+// power cut: a file synced to disk is found after one only once its folder
+// is synced too. False when the folder could not be synced.
+bool syncFolder(const QString& folder);
+
 // "name.ext", "name (2).ext", ... : the first name that is free in folder.
 QString freeFileName(const QString& folder, const QString& fileName);
 

@@ -51,6 +51,7 @@ class GetMailTest : public QObject {
   void getMailRightAfterTryAgain();
   void uidlRecordAfterACrash_data();
   void uidlRecordAfterACrash();
+  void uidlRecordPassesOverACutLine();
   void pipelinedFetchStoresBeforeEachDelete_data();
   void pipelinedFetchStoresBeforeEachDelete();
   void cutSessionLeavesOnlyDeletes_data();
@@ -264,6 +265,36 @@ void GetMailTest::uidlRecordAfterACrash() {
   retrieval::UidlRecord reread(root.root(), QStringLiteral("pop:110"), QStringLiteral("me"));
   QVERIFY(reread.load());
   QVERIFY(!reread.isStored(QStringLiteral("old")));
+}
+
+void GetMailTest::uidlRecordPassesOverACutLine() {
+  TestRoot root;
+  QDir().mkpath(root.path(QStringLiteral("Inbox")));
+  auto record = [&] {
+    auto r = std::make_unique<retrieval::UidlRecord>(root.root(), QStringLiteral("pop:110"), QStringLiteral("me"));
+    r->load();
+    return r;
+  };
+  auto noteAndStore = [&](retrieval::UidlRecord& r, const QString& uidl, const QString& file) {
+    QVERIFY(r.noteStoring(uidl, QStringLiteral("Inbox/") + file));
+    root.write(QStringLiteral("Inbox/") + file, uidl.toUtf8());
+  };
+  noteAndStore(*record(), QStringLiteral("a"), QStringLiteral("00000001.msg"));
+  // Killed while the note of b was written: half a line, no newline.
+  QFile file(record()->filePath());
+  QVERIFY(file.open(QIODevice::Append));
+  file.write("P b 17");
+  file.close();
+  auto later = record();
+  QVERIFY(later->isStored(QStringLiteral("a")));
+  QVERIFY(!later->isStored(QStringLiteral("b")));
+  noteAndStore(*later, QStringLiteral("c"), QStringLiteral("00000003.msg"));
+  QVERIFY(record()->isStored(QStringLiteral("c")));
+  // Once per session the file is rewritten with every note settled.
+  QVERIFY(record()->keepOnly({QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("d")}));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = file.readAll().split('\n');
+  QCOMPARE(lines.mid(1), QList<QByteArray>({"S a", "S c", ""}));
 }
 
 void GetMailTest::pipelinedFetchStoresBeforeEachDelete_data() { cutMessageIsNeitherStoredNorDeleted_data(); }
