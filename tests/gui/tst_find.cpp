@@ -32,16 +32,6 @@ namespace {
 constexpr int kUp = 0;
 constexpr int kDown = 1;
 
-// Remembers the name each Save dialog proposed.
-class RecordingPrompter : public ScriptedPrompter {
- public:
-  QStringList proposedSaveNames;
-  QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override {
-    proposedSaveNames << suggested;
-    return ScriptedPrompter::saveFileName(caption, suggested, filter);
-  }
-};
-
 // A stand-in for the compose window: one field and the body.
 struct Editor {
   QWidget window;
@@ -102,7 +92,7 @@ class FindTest : public QObject {
  private Q_SLOTS:
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
-    prompter_ = std::make_unique<RecordingPrompter>();
+    prompter_ = std::make_unique<ScriptedPrompter>();
     editing::findState() = {};
     QGuiApplication::clipboard()->clear();
   }
@@ -556,7 +546,7 @@ class FindTest : public QObject {
     return writeTestFile(dir_->filePath(name), bytes);
   }
   std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<RecordingPrompter> prompter_;
+  std::unique_ptr<ScriptedPrompter> prompter_;
 };
 
 QTEST_MAIN(FindTest)

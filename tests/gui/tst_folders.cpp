@@ -73,10 +73,8 @@ class FoldersTest : public MainWindowTest {
   }
 
   void deleteFolder() {
-    QDir(root_->root()).mkdir(QStringLiteral("Projects"));
-    QDir(root_->root()).mkdir(QStringLiteral("Absent"));
-    QDir(root_->root()).mkdir(QStringLiteral("MyFiles"));
-    QDir(root_->root()).mkdir(QStringLiteral("Notes"));
+    for (const char* name : {"Projects", "Absent", "MyFiles", "Notes"})
+      QDir(root_->root()).mkdir(QString::fromLatin1(name));
     root_->write(QStringLiteral("Notes/todo.txt"), "not a message");
     start();
 

@@ -498,7 +498,7 @@ class UnicodeTest : public MainWindowTest {
  private:
   void showMessage(int row) {
     form_->listFolders->setCurrentRow(-1);
-    form_->listFolders->setCurrentItem(form_->listFolders->findItems(QStringLiteral("Inbox"), Qt::MatchFixedString).first());
+    selectFolder(QStringLiteral("Inbox"));
     form_->listMessages->setCurrentRow(row);
   }
 

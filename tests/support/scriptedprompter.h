@@ -19,6 +19,7 @@ class ScriptedPrompter : public platform::Prompter {
   QQueue<QString> fileAnswers;
   QStringList questions;  // texts of yes/no questions, in order
   QQueue<bool> questionAnswers;
+  QStringList proposedSaveNames;  // the name each Save dialog proposed
 
   void message(const QString& text, const QString& title, platform::MessageIcon) override {
     messages.append(text);
@@ -37,7 +38,8 @@ class ScriptedPrompter : public platform::Prompter {
   QString openFileName(const QString&, const QString&) override {
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
   }
-  QString saveFileName(const QString&, const QString&, const QString&) override {
+  QString saveFileName(const QString&, const QString& suggested, const QString&) override {
+    proposedSaveNames.append(suggested);
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
   }
 };

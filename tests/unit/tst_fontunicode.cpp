@@ -10,6 +10,7 @@
 #include "language/languagestate.h"
 #include "platform/paths.h"
 #include "shell/commandline.h"
+#include "support/files.h"
 #include "support/scriptedprompter.h"
 
 #include <QFile>
@@ -760,11 +761,7 @@ class FontUnicodeTest : public QObject {
 
  private:
   QString writeTable(const QByteArray& text) {
-    const QString path = dir_.filePath(QStringLiteral("neltex%1.csv").arg(++files_));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(text);
-    return path;
+    return writeTestFile(dir_.filePath(QStringLiteral("neltex%1.csv").arg(++files_)), text);
   }
 
   QTemporaryDir dir_;

@@ -75,35 +75,33 @@ const QString kUnicode = QStringLiteral("මම ගෙදර යනවා");
 class ReadingTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void padColumnWidths() {
-    const QString exact = QString(35, QLatin1Char('s'));
-    QString text = exact;
-    QCOMPARE(pad_column(text, 35), exact);  // whole, no trailing blank
-
-    text = exact + QStringLiteral("overflow");
-    QCOMPARE(pad_column(text, 35), exact);
-
-    text = QStringLiteral("short");
-    const QString padded = pad_column(text, 35);
-    QCOMPARE(padded.size(), 36);
-    QVERIFY(padded.startsWith(QLatin1String("short ")));
-    QCOMPARE(padded.trimmed(), QStringLiteral("short"));
-
-    text.clear();
-    QCOMPARE(pad_column(text, 15), QString(16, QLatin1Char(' ')));
-
+  void padColumn_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("padded");     // null: not looked at
+    QTest::addColumn<QString>("textAfter");  // the caller's text, trimmed in place; null: not looked at
+    const QString exact(35, QLatin1Char('s'));
+    QTest::newRow("the width: whole, no trailing blank") << exact << 35 << exact << QString();
+    QTest::newRow("longer: cut") << exact + QStringLiteral("overflow") << 35 << exact << QString();
+    QTest::newRow("shorter: padded, one blank more") << "short" << 35 << "short" + QString(31, QLatin1Char(' ')) << QString();
+    QTest::newRow("empty") << "" << 15 << QString(16, QLatin1Char(' ')) << QString();
     // Blanks around a value do not count toward the width.
-    text = QStringLiteral("   ") + exact + QStringLiteral("  ");
-    QCOMPARE(pad_column(text, 35), exact);
+    QTest::newRow("blanks around") << QStringLiteral("   ") + exact + QStringLiteral("  ") << 35 << exact << QString();
+    QTest::newRow("the caller's text is trimmed") << "  Hello  " << 3 << QString() << "Hello";
+    // Only blanks are padding: a tab inside a value stays.
+    QTest::newRow("a tab stays") << "\tx " << 5 << "\tx    " << QString();
   }
 
-  void padColumnTrimsCallersText() {
-    QString text = QStringLiteral("  Hello  ");
-    pad_column(text, 3);
-    QCOMPARE(text, QStringLiteral("Hello"));
-    // Only blanks are padding: a tab inside a value stays.
-    text = QStringLiteral("\tx ");
-    QCOMPARE(pad_column(text, 5), QStringLiteral("\tx    "));
+  void padColumn() {
+    QFETCH(QString, text);
+    QFETCH(int, width);
+    QFETCH(QString, padded);
+    QFETCH(QString, textAfter);
+    const QString result = pad_column(text, width);
+    if (!padded.isNull())
+      QCOMPARE(result, padded);
+    if (!textAfter.isNull())
+      QCOMPARE(text, textAfter);
   }
 
   void senderColumn() {
