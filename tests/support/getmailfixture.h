@@ -16,8 +16,8 @@
 struct GetMailFixture {
   // Scripted servers speak no TLS, so logins in clear are allowed unless a
   // test says otherwise; the real servers offer TLS and always get it.
-  GetMailFixture(const QString& popHost, const QString& user, const QString& password,
-                 bool allowPlainLogin = true) {
+  explicit GetMailFixture(const QString& popHost, const QString& user = QStringLiteral("u"),
+                          const QString& password = QStringLiteral("p"), bool allowPlainLogin = true) {
     root = std::make_unique<TestRoot>();
     resetProgramState(*root);
     prompter = std::make_unique<ScriptedPrompter>();
@@ -47,9 +47,13 @@ struct GetMailFixture {
   }
   void setHostDelete(bool on) { form->chkHostDelete->setChecked(on); }
 
-  // Runs one GetMail and waits for the session to be over.
+  // Runs one GetMail, or waits for the one under way, until the session
+  // is over.
   bool getMail(int ms = 30000) {
     form->cmdGetMail_Click();
+    return waitIdle(ms);
+  }
+  bool waitIdle(int ms = 30000) {
     return QTest::qWaitFor(
         [&] { return !form->getMail->isActive() && !form->Timer1->isActive() && form->cmdGetMail->isEnabled(); },
         ms);

@@ -35,7 +35,6 @@ class MailServers {
   QString smtpHost() const;        // STARTTLS offered, AUTH after TLS
   QString submissionHost() const;  // TLS and AUTH required
   QString smtpsHost() const;       // TLS from the start
-  quint16 pop3Port() const { return ports_[0]; }
   QString caFile() const;
   QString folder() const { return dir_ ? dir_->path() : QString(); }
 
@@ -47,6 +46,12 @@ class MailServers {
   void clearMailbox() const;
 
   QString log() const;  // both servers' logs, for failure reports
+
+  // A message as POP3 hands it over: every line end CRLF.
+  static QByteArray crlf(QByteArray text) {
+    text.replace("\r\n", "\n");
+    return text.replace("\n", "\r\n");
+  }
 
  private:
   QString maildir() const;
