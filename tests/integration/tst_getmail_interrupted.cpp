@@ -4,12 +4,14 @@
 // still on the server.
 #include "support/mailservers.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -21,8 +23,6 @@ QByteArray sample(int i) {
          "@example.org>\n\n.dotted\n" + QByteArray(1000 + (i * 7919) % 30000, 'a' + i % 26) + "\n";
 }
 
-QByteArray crlf(QByteArray lf) { return lf.replace("\n", "\r\n"); }
-
 // Every message file of the in-box below root, by content.
 QList<QByteArray> inbox(const QString& root) {
   QList<QByteArray> out;
@@ -33,6 +33,21 @@ QList<QByteArray> inbox(const QString& root) {
       out << f.readAll();
   }
   return out;
+}
+
+QList<QByteArray> samples() {
+  QList<QByteArray> out;
+  for (int i = 1; i <= kMessages; ++i)
+    out << sample(i);
+  return out;
+}
+
+// Messages as fetched, in one order.
+QList<QByteArray> sorted(QList<QByteArray> messages) {
+  for (QByteArray& m : messages)
+    m = MailServers::crlf(m);
+  std::sort(messages.begin(), messages.end());
+  return messages;
 }
 
 }  // namespace
@@ -51,10 +66,6 @@ class GetMailInterruptedTest : public QObject {
   // Starts a GetMail in a child process on root; the child's messages.
   QProcess* startChild(const QString& root, bool hostDelete);
   QString finishChild(QProcess* child);
-  void deliverAll() const {
-    for (int i = 1; i <= kMessages; ++i)
-      servers_.deliver(sample(i));
-  }
   MailServers servers_{false};
 };
 
@@ -89,20 +100,25 @@ void GetMailInterruptedTest::killedSessionsStoreEachMessageOnce_data() {
 
 void GetMailInterruptedTest::killedSessionsStoreEachMessageOnce() {
   QFETCH(bool, hostDelete);
-  deliverAll();
+  const QList<QByteArray> all = samples();
   QTemporaryDir root;
+  auto count = [&] { return QDir(root.path() + QStringLiteral("/Inbox")).entryList(QDir::Files).size(); };
   const quint32 seed = QRandomGenerator::global()->generate();
   qInfo("kill points from seed %u", seed);
   QRandomGenerator random(seed);
   for (int round = 0; round < 5; ++round) {
-    // Killed once a few more messages are in, at a random moment of the
-    // next one: while it is read, noted, stored or deleted.
-    const qsizetype target = inbox(root.path()).size() + random.bounded(1, 8);
+    // New mail each round, so that every child has work when it is killed:
+    // once a few more messages are in, at a random moment of the next one,
+    // while it is read, noted, stored or deleted.
+    for (const QByteArray& m : all.mid(round * kMessages / 5, kMessages / 5))
+      servers_.deliver(m);
+    const qsizetype target = count() + random.bounded(1, 8);
     QProcess* child = startChild(root.path(), hostDelete);
     QVERIFY(child->waitForStarted());
-    QVERIFY(QTest::qWaitFor(
-        [&] { return child->state() != QProcess::Running || inbox(root.path()).size() >= target; }, 20000));
-    QTest::qWait(random.bounded(0, 15));
+    QDeadlineTimer deadline(20000);
+    while (count() < target && !child->waitForFinished(1) && !deadline.hasExpired()) {
+    }
+    QThread::usleep(random.bounded(0, 5000));
     child->kill();
     child->waitForFinished();
     delete child;
@@ -115,14 +131,9 @@ void GetMailInterruptedTest::killedSessionsStoreEachMessageOnce() {
     QVERIFY2(shown.isEmpty() || shown == QLatin1String("No mail waiting"), qPrintable(shown));
   }
 
-  QList<QByteArray> stored = inbox(root.path());
-  QList<QByteArray> expected;
-  for (int i = 1; i <= kMessages; ++i)
-    expected << crlf(sample(i));
-  std::sort(stored.begin(), stored.end());
-  std::sort(expected.begin(), expected.end());
+  const QList<QByteArray> stored = sorted(inbox(root.path()));
   QCOMPARE(stored.size(), kMessages);
-  QVERIFY(stored == expected);
+  QVERIFY(stored == sorted(samples()));
   QCOMPARE(servers_.messageCount(), hostDelete ? 0 : kMessages);
 }
 
@@ -157,23 +168,17 @@ void GetMailInterruptedTest::unwritableMailboxLosesNothing() {
   if (readOnly)
     QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-o", "remount,ro", root}), 0);
 
-  deliverAll();
+  for (const QByteArray& m : samples())
+    servers_.deliver(m);
   const QString shown = finishChild(startChild(root, true));
   for (const QString& word : words)
     QVERIFY2(shown.contains(word), qPrintable(shown));
 
   const QList<QByteArray> stored = inbox(root);
   QCOMPARE(stored.isEmpty(), readOnly);
-  QList<QByteArray> all = stored;
-  for (const QByteArray& left : servers_.messages())
-    all << crlf(left);
-  QList<QByteArray> expected;
-  for (int i = 1; i <= kMessages; ++i)
-    expected << crlf(sample(i));
-  std::sort(all.begin(), all.end());
-  std::sort(expected.begin(), expected.end());
+  const QList<QByteArray> all = sorted(stored + servers_.messages());
   QCOMPARE(all.size(), kMessages);
-  QVERIFY(all == expected);
+  QVERIFY(all == sorted(samples()));
 }
 
 QTEST_MAIN(GetMailInterruptedTest)

@@ -16,39 +16,39 @@
 
 namespace {
 
-QByteArray crlf(QByteArray lf) {
-  lf.replace("\r\n", "\n");
-  lf.replace("\n", "\r\n");
-  return lf;
-}
-
-struct Spies {
-  explicit Spies(MailControl* c)
-      : done(c, &MailControl::Done), error(c, &MailControl::AsyncError), debug(c, &MailControl::Debug) {}
-  QSignalSpy done, error, debug;
+// A control on one of the servers with its transcript on; logs in when
+// given a password.
+struct Client {
+  Client(bool pop, const QString& host, const QString& password = MailServers::password()) {
+    c.setDebugMode(1);
+    c.setProtocol(pop ? 1 : 0);
+    c.setHost(host);
+    if (!password.isEmpty()) {
+      c.setUserName(MailServers::user());
+      c.setPassword(password);
+    }
+  }
+  // Runs one operation to its end; true when it succeeded.
+  bool run(int code) {
+    const auto before = done.size() + error.size();
+    const auto errors = error.size();
+    c.setActionCode(code);
+    if (!c.Blocking() && !QTest::qWaitFor([&] { return done.size() + error.size() > before; }, 30000))
+      return false;
+    return error.size() == errors;
+  }
   QString transcript() const {
     QStringList lines;
     for (const auto& a : debug)
       lines << a.at(0).toString();
     return lines.join('\n');
   }
-  QString lastError() const {
-    return error.isEmpty() ? QString() : error.last().at(1).toString();
-  }
+  QString lastError() const { return error.isEmpty() ? QString() : error.last().at(1).toString(); }
   int lastCode() const { return error.isEmpty() ? 0 : error.last().at(0).toInt(); }
-};
 
-// Runs one operation to its end; true when it succeeded.
-bool run(MailControl& c, Spies& s, int code) {
-  const auto before = s.done.size() + s.error.size();
-  const auto errors = s.error.size();
-  c.setActionCode(code);
-  if (c.Blocking())
-    return s.error.size() == errors;
-  if (!QTest::qWaitFor([&] { return s.done.size() + s.error.size() > before; }, 30000))
-    return false;
-  return s.error.size() == errors;
-}
+  MailControl c;
+  QSignalSpy done{&c, &MailControl::Done}, error{&c, &MailControl::AsyncError}, debug{&c, &MailControl::Debug};
+};
 
 }  // namespace
 
@@ -60,16 +60,14 @@ class NetServersTest : public QObject {
   void cleanupTestCase();
   void sentMailComesBackByteForByte_data();
   void sentMailComesBackByteForByte();
-  void submissionNeedsTlsAndLogin();
-  void implicitTlsPorts();
-  void untrustedCertificateIsRefused();
+  void eachSendPortAndPop3s();
+  void refusedBeforeCredentialsOrMail_data();
+  void refusedBeforeCredentialsOrMail();
   void selfSignedCertificateTrustedOnFirstUseOnly();
-  void wrongPopPassword();
   void tooLargeIsRefusedBeforeData();
-  void deleteAndQuitCommits();
 
  private:
-  bool send(const QString& host, const QByteArray& raw, bool withLogin, Spies** spiesOut = nullptr);
+  bool send(const QString& host, const QByteArray& raw, bool withLogin);
   QByteArray fetch(int n, bool blocking);
 
   MailServers servers_;
@@ -78,7 +76,6 @@ class NetServersTest : public QObject {
 
 void NetServersTest::initTestCase() {
   START_MAIL_SERVERS(servers_);
-  qputenv("TOVELMAIL_CA_FILE", servers_.caFile().toLocal8Bit());
   maillib::NetSession::setDefaultTimeout(20000);
 }
 
@@ -91,49 +88,36 @@ void NetServersTest::init() {
 
 void NetServersTest::cleanupTestCase() { servers_.stop(); }
 
-bool NetServersTest::send(const QString& host, const QByteArray& raw, bool withLogin, Spies**) {
-  MailControl c;
-  Spies s(&c);
-  c.setDebugMode(1);
-  c.setProtocol(0);
-  c.setHost(host);
-  if (withLogin) {
-    c.setUserName(MailServers::user());
-    c.setPassword(MailServers::password());
-  }
-  c.setSender(QStringLiteral("\"Sender Name\"<sender@example.org>"));
-  if (!c.loadMessageBytes(raw))
+bool NetServersTest::send(const QString& host, const QByteArray& raw, bool withLogin) {
+  Client k(false, host, withLogin ? MailServers::password() : QString());
+  k.c.setSender(QStringLiteral("\"Sender Name\"<sender@example.org>"));
+  if (!k.c.loadMessageBytes(raw))
     return false;
-  const bool ok = run(c, s, 3) && [&] {
-    c.setTransferFlags(64);
-    return run(c, s, 15);
+  const bool ok = k.run(3) && [&] {
+    k.c.setTransferFlags(64);
+    return k.run(15);
   }();
-  run(c, s, 8);
+  k.run(8);
   if (!ok)
-    qInfo().noquote() << "send refused:" << s.lastError();
+    qInfo().noquote() << "send refused:" << k.lastError();
   return ok;
 }
 
 QByteArray NetServersTest::fetch(int n, bool blocking) {
-  MailControl c;
-  Spies s(&c);
-  c.setBlocking(blocking);
-  c.setProtocol(1);
-  c.setHost(servers_.pop3Host());
-  c.setUserName(MailServers::user());
-  c.setPassword(MailServers::password());
-  if (!run(c, s, 3) || c.MessageCount() < n)
+  Client k(true, servers_.pop3Host());
+  k.c.setBlocking(blocking);
+  if (!k.run(3) || k.c.MessageCount() < n)
     return {};
-  c.setMessageNumber(QString::number(n));
-  c.setTransferFlags(4);
-  if (!run(c, s, 13))
+  k.c.setMessageNumber(QString::number(n));
+  k.c.setTransferFlags(4);
+  if (!k.run(13))
     return {};
   const QString file = scratch_.filePath(QStringLiteral("fetched-%1.msg").arg(n));
   QFile::remove(file);
-  c.setMessageFile(file);
-  c.setTransferFlags(32);
-  c.setActionCode(15);
-  run(c, s, 8);
+  k.c.setMessageFile(file);
+  k.c.setTransferFlags(32);
+  k.c.setActionCode(15);
+  k.run(8);
   QFile f(file);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -169,81 +153,80 @@ void NetServersTest::sentMailComesBackByteForByte() {
   QVERIFY(servers_.waitForMessages(1, 20000));
   const QByteArray stored = servers_.messages().first();
   QVERIFY(!stored.contains("Bcc:"));
-  QVERIFY(crlf(stored).endsWith(body));
+  QVERIFY(MailServers::crlf(stored).endsWith(body));
 
   const QByteArray fetched = fetch(1, blocking);
-  QCOMPARE(fetched, crlf(stored));
+  QCOMPARE(fetched, MailServers::crlf(stored));
 }
 
-void NetServersTest::submissionNeedsTlsAndLogin() {
-  const QByteArray raw = "From: sender@example.org\r\nTo: demo@example.test\r\nSubject: auth\r\n\r\nhi\r\n";
+void NetServersTest::eachSendPortAndPop3s() {
+  const QByteArray raw = "From: sender@example.org\r\nTo: demo@example.test\r\nSubject: ports\r\n\r\nhi\r\n";
   // Relaying through the submission port needs a login.
   QVERIFY(!send(servers_.submissionHost(), raw, false));
   QVERIFY(send(servers_.submissionHost(), raw, true));
-
-  MailControl c;
-  Spies s(&c);
-  c.setDebugMode(1);
-  c.setProtocol(0);
-  c.setHost(servers_.submissionHost());
-  c.setUserName(MailServers::user());
-  c.setPassword(QStringLiteral("wrong"));
-  QVERIFY(!run(c, s, 3));
-  QCOMPARE(s.lastCode(), int(MailControl::ErrAuth));
-  const QString t = s.transcript();
-  QVERIFY(t.contains(QStringLiteral("--> STARTTLS")));
-  QVERIFY(t.indexOf(QStringLiteral("STARTTLS")) < t.indexOf(QStringLiteral("AUTH PLAIN ****")));
-  QVERIFY(!t.contains(MailServers::password()));
-  QVERIFY(!t.contains(QStringLiteral("wrong")));
-  QVERIFY(servers_.waitForMessages(1, 20000));
-}
-
-void NetServersTest::implicitTlsPorts() {
-  const QByteArray raw = "From: sender@example.org\r\nTo: demo@example.test\r\nSubject: smtps\r\n\r\nhi\r\n";
   QVERIFY(send(QStringLiteral("smtps://") + servers_.smtpsHost(), raw, false));
-  QVERIFY(servers_.waitForMessages(1, 20000));
+  QVERIFY(servers_.waitForMessages(2, 20000));
 
-  MailControl c;
-  Spies s(&c);
-  c.setDebugMode(1);
-  c.setProtocol(1);
-  c.setHost(QStringLiteral("pop3s://") + servers_.pop3sHost());
-  c.setUserName(MailServers::user());
-  c.setPassword(MailServers::password());
-  QVERIFY2(run(c, s, 3), qPrintable(s.lastError()));
-  QCOMPARE(c.MessageCount(), 1);
-  QVERIFY(s.transcript().contains(QStringLiteral("TLS session established")));
-  QVERIFY(!s.transcript().contains(QStringLiteral("--> STLS")));
-  run(c, s, 8);
-
-  // The plain port switches to TLS before the login.
-  c.setHost(servers_.pop3Host());
-  s.debug.clear();
-  QVERIFY(run(c, s, 3));
-  const QString t = s.transcript();
-  QVERIFY(t.contains(QStringLiteral("--> STLS")));
-  QVERIFY(t.indexOf(QStringLiteral("TLS session established")) < t.indexOf(QStringLiteral("--> PASS")));
-  run(c, s, 8);
+  Client k(true, QStringLiteral("pop3s://") + servers_.pop3sHost());
+  QVERIFY2(k.run(3), qPrintable(k.lastError()));
+  QCOMPARE(k.c.MessageCount(), 2);
+  QVERIFY(k.transcript().contains(QStringLiteral("TLS session established")));
+  QVERIFY(!k.transcript().contains(QStringLiteral("--> STLS")));
+  k.run(8);
 }
 
-void NetServersTest::untrustedCertificateIsRefused() {
-  qunsetenv("TOVELMAIL_CA_FILE");
-  for (const bool pop : {true, false}) {
-    MailControl c;
-    Spies s(&c);
-    c.setDebugMode(1);
-    c.setProtocol(pop ? 1 : 0);
-    c.setHost(pop ? servers_.pop3Host() : servers_.smtpHost());
-    c.setUserName(MailServers::user());
-    c.setPassword(MailServers::password());
-    QVERIFY(!run(c, s, 3));
-    QCOMPARE(s.lastCode(), int(MailControl::ErrTls));
-    QVERIFY2(s.lastError().contains(QStringLiteral("certificate"), Qt::CaseInsensitive),
-             qPrintable(s.lastError()));
-    QVERIFY(!s.transcript().contains(QStringLiteral("--> PASS")));
-    QVERIFY(!s.transcript().contains(QStringLiteral("--> AUTH")));
-    QVERIFY(!s.transcript().contains(QStringLiteral("--> MAIL")));
+void NetServersTest::refusedBeforeCredentialsOrMail_data() {
+  QTest::addColumn<bool>("pop");
+  QTest::addColumn<QString>("server");
+  QTest::addColumn<QString>("password");
+  QTest::addColumn<bool>("trusted");  // the authority that signed the servers' certificate
+  QTest::addColumn<int>("code");
+  QTest::addColumn<QString>("word");
+  QTest::addColumn<QStringList>("inOrder");  // transcript lines, in this order
+  QTest::addColumn<QStringList>("never");
+  const QStringList nothingSent{"--> PASS", "--> AUTH", "--> MAIL"};
+  // The plain ports switch to TLS before the login.
+  QTest::newRow("POP3 wrong password")
+      << true << "pop3" << "not it" << true << int(MailControl::ErrAuth) << "Authentication failed"
+      << QStringList{"--> STLS", "TLS session established", "--> PASS ****"} << QStringList();
+  QTest::newRow("submission wrong password")
+      << false << "submission" << "wrong" << true << int(MailControl::ErrAuth) << ""
+      << QStringList{"--> STARTTLS", "AUTH PLAIN ****"} << QStringList{"wrong"};
+  QTest::newRow("POP3 untrusted certificate") << true << "pop3" << MailServers::password() << false
+                                              << int(MailControl::ErrTls) << "certificate" << QStringList()
+                                              << nothingSent;
+  QTest::newRow("SMTP untrusted certificate") << false << "smtp" << MailServers::password() << false
+                                              << int(MailControl::ErrTls) << "certificate" << QStringList()
+                                              << nothingSent;
+}
+
+void NetServersTest::refusedBeforeCredentialsOrMail() {
+  QFETCH(bool, pop);
+  QFETCH(QString, server);
+  QFETCH(QString, password);
+  QFETCH(bool, trusted);
+  QFETCH(int, code);
+  QFETCH(QString, word);
+  QFETCH(QStringList, inOrder);
+  QFETCH(QStringList, never);
+  if (!trusted)
+    qunsetenv("TOVELMAIL_CA_FILE");
+  const QString host = server == QLatin1String("pop3")   ? servers_.pop3Host()
+                       : server == QLatin1String("smtp") ? servers_.smtpHost()
+                                                         : servers_.submissionHost();
+  Client k(pop, host, password);
+  QVERIFY(!k.run(3));
+  QCOMPARE(k.lastCode(), code);
+  QVERIFY2(k.lastError().contains(word, Qt::CaseInsensitive), qPrintable(k.lastError()));
+  const QString t = k.transcript();
+  QVERIFY(!t.contains(MailServers::password()));
+  qsizetype at = 0;
+  for (const QString& line : inOrder) {
+    at = t.indexOf(line, at);
+    QVERIFY2(at >= 0, qPrintable(line));
   }
+  for (const QString& line : never)
+    QVERIFY2(!t.contains(line), qPrintable(line));
 }
 
 void NetServersTest::selfSignedCertificateTrustedOnFirstUseOnly() {
@@ -265,20 +248,14 @@ void NetServersTest::selfSignedCertificateTrustedOnFirstUseOnly() {
   };
   // POP3 asynchronous, SMTP blocking: the question comes inside both.
   auto connectOnce = [&](bool pop) {
-    MailControl c;
-    Spies s(&c);
-    c.setBlocking(!pop);
-    c.setDebugMode(1);
-    c.setProtocol(pop ? 1 : 0);
-    c.setHost(pop ? office.pop3Host() : office.smtpHost());
-    c.setUserName(MailServers::user());
-    c.setPassword(MailServers::password());
+    Client k(pop, pop ? office.pop3Host() : office.smtpHost());
+    k.c.setBlocking(!pop);
     Outcome out;
-    out.ok = run(c, s, 3);
-    out.code = s.lastCode();
-    out.error = s.lastError();
-    run(c, s, 8);
-    out.transcript = s.transcript();
+    out.ok = k.run(3);
+    out.code = k.lastCode();
+    out.error = k.lastError();
+    k.run(8);
+    out.transcript = k.transcript();
     return out;
   };
 
@@ -317,62 +294,25 @@ void NetServersTest::selfSignedCertificateTrustedOnFirstUseOnly() {
   }
 }
 
-void NetServersTest::wrongPopPassword() {
-  MailControl c;
-  Spies s(&c);
-  c.setProtocol(1);
-  c.setHost(servers_.pop3Host());
-  c.setUserName(MailServers::user());
-  c.setPassword(QStringLiteral("not it"));
-  QVERIFY(!run(c, s, 3));
-  QCOMPARE(s.lastCode(), int(MailControl::ErrAuth));
-  QVERIFY(s.lastError().contains(QStringLiteral("Authentication failed")));
-}
-
 void NetServersTest::tooLargeIsRefusedBeforeData() {
   QByteArray raw = "From: sender@example.org\r\nTo: demo@example.test\r\nSubject: big\r\n\r\n";
   const QByteArray line = QByteArray(76, 'A') + "\r\n";
   while (raw.size() < 10400000)
     raw += line;
-  MailControl c;
-  Spies s(&c);
-  c.setDebugMode(1);
-  c.setProtocol(0);
-  c.setHost(servers_.smtpHost());
-  c.setSender(QStringLiteral("sender@example.org"));
-  QVERIFY(c.loadMessageBytes(raw));
-  QVERIFY(run(c, s, 3));
-  c.setTransferFlags(64);
-  QVERIFY(!run(c, s, 15));
-  QCOMPARE(s.lastCode(), int(MailControl::ErrTooLarge));
-  QVERIFY(!s.transcript().contains(QStringLiteral("--> DATA")));
-  QVERIFY(!s.transcript().contains(QStringLiteral("--> MAIL")));
+  Client k(false, servers_.smtpHost(), {});
+  k.c.setSender(QStringLiteral("sender@example.org"));
+  QVERIFY(k.c.loadMessageBytes(raw));
+  QVERIFY(k.run(3));
+  k.c.setTransferFlags(64);
+  QVERIFY(!k.run(15));
+  QCOMPARE(k.lastCode(), int(MailControl::ErrTooLarge));
+  QVERIFY(!k.transcript().contains(QStringLiteral("--> DATA")));
+  QVERIFY(!k.transcript().contains(QStringLiteral("--> MAIL")));
   // The session is still good for a message that fits.
-  QVERIFY(c.loadMessageBytes("From: sender@example.org\r\nTo: demo@example.test\r\n\r\nsmall\r\n"));
-  QVERIFY(run(c, s, 15));
-  run(c, s, 8);
+  QVERIFY(k.c.loadMessageBytes("From: sender@example.org\r\nTo: demo@example.test\r\n\r\nsmall\r\n"));
+  QVERIFY(k.run(15));
+  k.run(8);
   QVERIFY(servers_.waitForMessages(1, 20000));
-}
-
-void NetServersTest::deleteAndQuitCommits() {
-  for (int i = 1; i <= 3; ++i)
-    servers_.deliver("Subject: " + QByteArray::number(i) + "\n\nbody\n");
-  MailControl c;
-  Spies s(&c);
-  c.setProtocol(1);
-  c.setHost(servers_.pop3Host());
-  c.setUserName(MailServers::user());
-  c.setPassword(MailServers::password());
-  QVERIFY(run(c, s, 3));
-  QCOMPARE(c.MessageCount(), 3);
-  QCOMPARE(c.MessageSize(1), long(crlf("Subject: 1\n\nbody\n").size()));
-  c.setMessageNumber(QStringLiteral("2"));
-  QVERIFY(run(c, s, 10));
-  QVERIFY(run(c, s, 8));
-  const QList<QByteArray> left = servers_.messages();
-  QCOMPARE(left.size(), 2);
-  QVERIFY(left[0].startsWith("Subject: 1"));
-  QVERIFY(left[1].startsWith("Subject: 3"));
 }
 
 QTEST_GUILESS_MAIN(NetServersTest)
