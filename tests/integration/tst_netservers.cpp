@@ -5,6 +5,7 @@
 #include "maillib/certificatetrust.h"
 #include "maillib/mailcontrol.h"
 #include "maillib/netsession.h"
+#include "support/mailops.h"
 #include "support/mailservers.h"
 
 #include <QDir>
@@ -114,9 +115,7 @@ QByteArray NetServersTest::fetch(int n, bool blocking) {
     return {};
   const QString file = scratch_.filePath(QStringLiteral("fetched-%1.msg").arg(n));
   QFile::remove(file);
-  k.c.setMessageFile(file);
-  k.c.setTransferFlags(32);
-  k.c.setActionCode(15);
+  ops::store(k.c, file);
   k.run(8);
   QFile f(file);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -34,12 +34,6 @@ void serve(ScriptedPeer& peer, const QList<QByteArray>& mail, bool pipelining) {
   offerUidls(peer, mail.size(), pipelining);
 }
 
-void blockingRows() {
-  QTest::addColumn<bool>("blocking");
-  QTest::newRow("asynchronous") << false;
-  QTest::newRow("blocking") << true;
-}
-
 }  // namespace
 
 class GetMailTest : public QObject {
@@ -53,11 +47,10 @@ class GetMailTest : public QObject {
   void deleteWindowRecoversFromRefusals();
   void uidlRecordAfterACrash_data();
   void uidlRecordAfterACrash();
-  void pipelinedFetchStoresBeforeEachDelete_data();
-  void pipelinedFetchStoresBeforeEachDelete();
+  void pipelinedFetch_data();
+  void pipelinedFetch();
   void cutSessionStoresOnlyWholeMessages_data();
   void cutSessionStoresOnlyWholeMessages();
-  void keepOnServerFetchesOnlyNewMail();
 };
 
 void GetMailTest::stalledTransferEndsAndCanBeRetried_data() {
@@ -235,20 +228,28 @@ void GetMailTest::uidlRecordAfterACrash() {
   QCOMPARE(lines, stored ? QList<QByteArray>({"", "S c", "S uid-2"}) : QList<QByteArray>({"", "S c"}));
 }
 
-void GetMailTest::pipelinedFetchStoresBeforeEachDelete_data() { blockingRows(); }
+void GetMailTest::pipelinedFetch_data() {
+  QTest::addColumn<bool>("blocking");
+  QTest::addColumn<bool>("hostDelete");
+  QTest::newRow("asynchronous, host delete") << false << true;
+  QTest::newRow("blocking, host delete") << true << true;
+  QTest::newRow("asynchronous, keep on server") << false << false;
+}
 
-void GetMailTest::pipelinedFetchStoresBeforeEachDelete() {
+void GetMailTest::pipelinedFetch() {
   QFETCH(bool, blocking);
-  const QList<QByteArray> mail = messages(6);
+  QFETCH(bool, hostDelete);
+  QList<QByteArray> mail = messages(6);
   ScriptedPeer peer;
   serve(peer, mail, true);
   GetMailFixture f(peer.host());
   f.setBlocking(blocking);
-  f.setHostDelete(true);
+  f.setHostDelete(hostDelete);
   QStringList deletedUnstored;
   peer.onCommand = [&](const QByteArray& line) {
     if (line.startsWith("DELE ") &&
-        !QFile::exists(f.root->path(QStringLiteral("Inbox/") + MailStore::msgFileName(line.mid(5).toInt() + 1))))
+        (!hostDelete || !QFile::exists(f.root->path(QStringLiteral("Inbox/") +
+                                                    MailStore::msgFileName(line.mid(5).toInt() + 1)))))
       deletedUnstored << QString::fromLatin1(line);
   };
   QVERIFY(f.getMail());
@@ -257,9 +258,22 @@ void GetMailTest::pipelinedFetchStoresBeforeEachDelete() {
   QCOMPARE(f.inboxNames().size(), 6);
   for (int n = 1; n <= 6; ++n)
     QCOMPARE(f.inboxFile(MailStore::msgFileName(n + 1)), mail[n - 1]);
-  // The next messages were asked for before the first one was deleted.
-  QVERIFY(peer.commands.indexOf("RETR 3") < peer.commands.indexOf("DELE 1"));
   QCOMPARE(peer.commands.last(), QByteArray("QUIT"));
+  if (hostDelete) {
+    // The next messages were asked for before the first one was deleted.
+    QVERIFY(peer.commands.indexOf("RETR 3") < peer.commands.indexOf("DELE 1"));
+    return;
+  }
+  // Kept on the server: the next sessions fetch only what is new.
+  QVERIFY(f.getMail());
+  mail << "Subject: new\r\n\r\nnew\r\n";
+  serve(peer, mail, true);
+  QVERIFY(f.getMail());
+  QCOMPARE(f.inboxNames().size(), 7);
+  QCOMPARE(f.inboxFile(MailStore::msgFileName(8)), mail[6]);
+  QCOMPARE(peer.commands.count("RETR 1"), 1);
+  QCOMPARE(f.prompter->messages, QStringList());
+  QCOMPARE(deletedUnstored, QStringList());
 }
 
 void GetMailTest::cutSessionStoresOnlyWholeMessages_data() {
@@ -316,23 +330,6 @@ void GetMailTest::cutSessionStoresOnlyWholeMessages() {
     QVERIFY2(peer.commands.contains(command), command);
   QVERIFY(!peer.commands.contains("RETR 1"));
   QVERIFY(!peer.commands.contains("RETR 2"));
-}
-
-void GetMailTest::keepOnServerFetchesOnlyNewMail() {
-  QList<QByteArray> mail = messages(3);
-  ScriptedPeer peer;
-  serve(peer, mail, true);
-  GetMailFixture f(peer.host());
-  QVERIFY(f.getMail());
-  QVERIFY(f.getMail());
-  QCOMPARE(f.inboxNames().size(), 3);
-  mail << "Subject: new\r\n\r\nnew\r\n";
-  serve(peer, mail, true);
-  QVERIFY(f.getMail());
-  QCOMPARE(f.inboxNames().size(), 4);
-  QCOMPARE(f.inboxFile(MailStore::msgFileName(5)), mail[3]);
-  QCOMPARE(peer.commands.count("RETR 1"), 1);
-  QCOMPARE(f.prompter->messages, QStringList());
 }
 
 QTEST_MAIN(GetMailTest)
