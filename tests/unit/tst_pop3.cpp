@@ -1,10 +1,8 @@
 // The POP3 side of the mail control against a scripted server: what the
 // control reports for good sessions, broken servers, silence and cut
 // connections, in both asynchronous and blocking mode.
-#include "maillib/linechannel.h"
 #include "maillib/mailcontrol.h"
 #include "maillib/netsession.h"
-#include "maillib/pop3client.h"
 #include "support/scriptedpeer.h"
 
 #include <QElapsedTimer>
@@ -14,8 +12,6 @@
 
 namespace {
 
-const QByteArray kTricky =
-    "From: a@example.org\r\nSubject: dots\r\n\r\n.leading dot\r\n..two dots\r\n.\r\nend\r\n";
 const QByteArray kBig = "Subject: big\r\n\r\n" + QByteArray(20000, 'q') + "\r\n";
 
 // A control pointed at a scripted mailbox. The scripted server speaks no
@@ -63,7 +59,6 @@ class Pop3Test : public QObject {
   void init() { maillib::NetSession::setDefaultTimeout(5000); }
   void serverAddresses();
   void connectReadsCountAndSizesOnce();
-  void retrieveUnstuffsAndKeepsBytes();
   void faultsEndInOneErrorNotAHang_data();
   void faultsEndInOneErrorNotAHang();
   void disconnectWhileConnectingIsQuiet();
@@ -113,35 +108,6 @@ void Pop3Test::connectReadsCountAndSizesOnce() {
   QVERIFY(p.run(8));
   QCOMPARE(p.peer.commands.last(), QByteArray("QUIT"));
   QCOMPARE(p.error.size(), 0);
-}
-
-void Pop3Test::retrieveUnstuffsAndKeepsBytes() {
-  // The client layer: the message comes back exactly as it was before the
-  // server stuffed it, and progress reaches the whole size.
-  ScriptedPeer peer;
-  peer.servePop3({kTricky, QByteArray("LF only\nline\n")});
-  maillib::LineChannel channel;
-  maillib::Pop3Client pop(&channel);
-  pop.setAllowPlainLogin(true);
-  QList<maillib::NetError> errors;
-  pop.setFailureHandler([&](const maillib::NetError& e) { errors << e; });
-  QSignalSpy read(&channel, &maillib::LineChannel::dataRead);
-  bool loggedIn = false;
-  pop.login(QStringLiteral("127.0.0.1"), peer.port(), false, QStringLiteral("u"), QStringLiteral("p"),
-            [&] { loggedIn = true; });
-  QTRY_VERIFY(loggedIn || !errors.isEmpty());
-  QVERIFY(errors.isEmpty());
-  QByteArray got;
-  bool have = false;
-  pop.retrieve(1, [&](QByteArray& data) { got = data; have = true; });
-  QTRY_VERIFY(have || !errors.isEmpty());
-  QCOMPARE(got, kTricky);
-  QVERIFY(!read.isEmpty());
-  QCOMPARE(read.last().at(0).toLongLong(), qint64(kTricky.size()));
-  have = false;
-  pop.retrieve(2, [&](QByteArray& data) { got = data; have = true; });
-  QTRY_VERIFY(have || !errors.isEmpty());
-  QCOMPARE(got, QByteArray("LF only\r\nline\r\n"));  // the peer sends CRLF; kept as sent
 }
 
 void Pop3Test::faultsEndInOneErrorNotAHang_data() {
