@@ -40,8 +40,6 @@ class GetMailTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void init() { maillib::NetSession::setDefaultTimeout(5000); }
-  void stalledTransferEndsAndCanBeRetried_data();
-  void stalledTransferEndsAndCanBeRetried();
   void progressLabel();
   void menuAndCheckBoxSwitches();
   void deleteWindowRecoversFromRefusals();
@@ -49,49 +47,9 @@ class GetMailTest : public QObject {
   void uidlRecordAfterACrash();
   void pipelinedFetch_data();
   void pipelinedFetch();
-  void cutSessionStoresOnlyWholeMessages_data();
-  void cutSessionStoresOnlyWholeMessages();
+  void brokenSessionStoresOnlyWholeMessages_data();
+  void brokenSessionStoresOnlyWholeMessages();
 };
-
-void GetMailTest::stalledTransferEndsAndCanBeRetried_data() {
-  QTest::addColumn<bool>("pressToolbar");  // else the session times out
-  QTest::addColumn<QString>("shown");
-  QTest::newRow("timed out") << false << "( 20204)";
-  QTest::newRow("toolbar GetMail") << true << "Try again Please";
-}
-
-void GetMailTest::stalledTransferEndsAndCanBeRetried() {
-  QFETCH(bool, pressToolbar);
-  QFETCH(QString, shown);
-  maillib::NetSession::setDefaultTimeout(pressToolbar ? 5000 : 300);
-  ScriptedPeer peer;
-  peer.servePop3({"Subject: one\r\n\r\n1\r\n", "Subject: two\r\n\r\n2\r\n"});
-  peer.on("RETR 2", {}, ScriptedPeer::Silence);
-  GetMailFixture f(peer.host());
-  f.setHostDelete(true);
-  f.form->cmdGetMail_Click();
-  QTRY_VERIFY(peer.commands.contains("RETR 2"));
-  QVERIFY(!f.form->cmdGetMail->isEnabled());
-  if (pressToolbar) {
-    // The toolbar button works while the GetMail button is disabled, and
-    // stops the session at once.
-    f.form->pictbut_Click(0);
-    QVERIFY(f.form->cmdGetMail->isEnabled());
-  }
-  QVERIFY(f.waitIdle(5000));
-  QCOMPARE(f.prompter->messages.size(), 1);
-  QVERIFY2(f.prompter->messages.first().endsWith(shown), qPrintable(f.prompter->messages.first()));
-  QCOMPARE(f.form->getMail->state(), retrieval::GetMailSession::State::Idle);
-  QTest::qWait(100);
-  QCOMPARE(f.inboxNames(), QStringList({"00000002.msg"}));
-  QVERIFY(!peer.commands.contains("DELE 2"));
-  // Ready for another try right away.
-  peer.on("RETR 1", "+OK\r\nSubject: two\r\n\r\n2\r\n.\r\n");
-  peer.on("STAT", "+OK 1 20\r\n");
-  QVERIFY(f.getMail(5000));
-  QCOMPARE(f.inboxNames().size(), 2);
-  QCOMPARE(f.prompter->messages.size(), 1);
-}
 
 void GetMailTest::progressLabel() {
   ScriptedPeer peer;
@@ -276,56 +234,82 @@ void GetMailTest::pipelinedFetch() {
   QCOMPARE(deletedUnstored, QStringList());
 }
 
-void GetMailTest::cutSessionStoresOnlyWholeMessages_data() {
+void GetMailTest::brokenSessionStoresOnlyWholeMessages_data() {
+  QTest::addColumn<QString>("fault");  // in the transfer of message 3
   QTest::addColumn<bool>("blocking");
   QTest::addColumn<bool>("uidl");
-  QTest::newRow("asynchronous") << false << false;
-  QTest::newRow("blocking") << true << false;
-  QTest::newRow("asynchronous, UIDL") << false << true;
-  QTest::newRow("blocking, UIDL") << true << true;
+  QTest::addColumn<QString>("shown");  // how the message shown ends
+  QTest::newRow("cut") << "cut" << false << false << "( 20200)";
+  QTest::newRow("cut, blocking") << "cut" << true << false << "( 20200)";
+  QTest::newRow("cut, UIDL") << "cut" << false << true << "( 20200)";
+  QTest::newRow("cut, blocking, UIDL") << "cut" << true << true << "( 20200)";
+  QTest::newRow("timed out") << "silent" << false << false << "( 20204)";
+  QTest::newRow("toolbar GetMail") << "toolbar" << false << false << "Try again Please";
 }
 
-void GetMailTest::cutSessionStoresOnlyWholeMessages() {
+void GetMailTest::brokenSessionStoresOnlyWholeMessages() {
+  QFETCH(QString, fault);
   QFETCH(bool, blocking);
   QFETCH(bool, uidl);
+  QFETCH(QString, shown);
+  maillib::NetSession::setDefaultTimeout(fault == QLatin1String("silent") ? 300 : 5000);
   const QList<QByteArray> mail = messages(4);
   ScriptedPeer peer;
   peer.servePop3(mail);
   if (uidl)
     offerUidls(peer, 4, false);
-  peer.cutRetr(3, 5000);
+  if (fault == QLatin1String("cut"))
+    peer.cutRetr(3, 5000);
+  else
+    peer.on("RETR 3", {}, ScriptedPeer::Silence);
   GetMailFixture f(peer.host());
   f.setBlocking(blocking);
   f.setHostDelete(true);
-  QVERIFY(f.getMail());
-  // No half file, no temporary file; nothing after the cut.
+  f.form->cmdGetMail_Click();
+  if (fault == QLatin1String("toolbar")) {
+    // The toolbar button works while the GetMail button is disabled, and
+    // stops the session at once.
+    QTRY_VERIFY(peer.commands.contains("RETR 3"));
+    QVERIFY(!f.form->cmdGetMail->isEnabled());
+    f.form->pictbut_Click(0);
+    QVERIFY(f.form->cmdGetMail->isEnabled());
+  }
+  QVERIFY(f.waitIdle(5000));
+  QTest::qWait(100);
+  // No half file, no temporary file; nothing after the break.
   QCOMPARE(f.inboxNames(), QStringList({"00000002.msg", "00000003.msg"}));
   for (int n = 1; n <= 2; ++n)
     QCOMPARE(f.inboxFile(MailStore::msgFileName(n + 1)), mail[n - 1]);
   QVERIFY(!peer.commands.contains("DELE 3"));
   QVERIFY(!peer.commands.contains("RETR 4"));
   QCOMPARE(f.prompter->messages.size(), 1);
-  const QString shown = f.prompter->messages.first();
-  QVERIFY2(shown.contains(QStringLiteral("closed the connection")), qPrintable(shown));
-  QVERIFY2(shown.endsWith(QStringLiteral("( 20200)")), qPrintable(shown));
-  QVERIFY(f.form->cmdGetMail->isEnabled());
+  const QString text = f.prompter->messages.first();
+  QVERIFY2(text.endsWith(shown), qPrintable(text));
   QCOMPARE(f.form->getMail->state(), retrieval::GetMailSession::State::Idle);
-  if (!uidl) {
+  if (fault == QLatin1String("cut"))
+    QVERIFY2(text.contains(QStringLiteral("closed the connection")), qPrintable(text));
+  if (uidl) {
+    QVERIFY2(text.contains(QStringLiteral("2 of the 4 messages")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("deleted on the server by the next GetMail")), qPrintable(text));
+  } else {
     QVERIFY(peer.commands.contains("DELE 1"));
-    return;
   }
-  QVERIFY2(shown.contains(QStringLiteral("2 of the 4 messages")), qPrintable(shown));
-  QVERIFY2(shown.contains(QStringLiteral("deleted on the server by the next GetMail")), qPrintable(shown));
 
-  // No QUIT, so the server still holds all four: the next session only
-  // deletes the two already stored.
-  serve(peer, mail, false);
+  // Ready for another try right away. Without QUIT the server still holds
+  // all four; with UIDL the next session only deletes the two stored, and
+  // without it the scripted server is left with the two not deleted.
+  if (uidl)
+    serve(peer, mail, false);
+  else
+    peer.servePop3(mail.mid(2));
   peer.commands.clear();
   QVERIFY(f.getMail());
   QCOMPARE(f.prompter->messages.size(), 1);
   QCOMPARE(f.inboxNames().size(), 4);
   for (int n = 1; n <= 4; ++n)
     QCOMPARE(f.inboxFile(MailStore::msgFileName(n + 1)), mail[n - 1]);
+  if (!uidl)
+    return;
   for (const char* command : {"DELE 1", "DELE 2", "RETR 3", "DELE 3", "RETR 4", "DELE 4"})
     QVERIFY2(peer.commands.contains(command), command);
   QVERIFY(!peer.commands.contains("RETR 1"));
