@@ -179,6 +179,11 @@ void Pop3Test::faultsEndInOneErrorNotAHang() {
   QVERIFY(!p.sent(never.constData()));
   if (code == MailControl::ErrTimeout)
     QVERIFY(clock.elapsed() < 3000);
+  // Put right, the same control connects and fetches at once.
+  p.peer.servePop3({kBig});
+  QVERIFY(p.run(3));
+  QVERIFY(p.run(13, 1));
+  QCOMPARE(p.done.size(), failing == 13 ? 3 : 2);
 }
 
 void Pop3Test::disconnectWhileConnectingIsQuiet() {
