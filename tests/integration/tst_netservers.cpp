@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 namespace {
 
@@ -34,9 +35,9 @@ struct Client {
     const auto before = done.size() + error.size();
     const auto errors = error.size();
     c.setActionCode(code);
-    if (!c.Blocking() && !QTest::qWaitFor([&] { return done.size() + error.size() > before; }, 30000))
-      return false;
-    return error.size() == errors;
+    ok = (c.Blocking() || QTest::qWaitFor([&] { return done.size() + error.size() > before; }, 30000)) &&
+         error.size() == errors;
+    return ok;
   }
   QString transcript() const {
     QStringList lines;
@@ -47,6 +48,7 @@ struct Client {
   QString lastError() const { return error.isEmpty() ? QString() : error.last().at(1).toString(); }
   int lastCode() const { return error.isEmpty() ? 0 : error.last().at(0).toInt(); }
 
+  bool ok = false;  // how the last operation ended
   MailControl c;
   QSignalSpy done{&c, &MailControl::Done}, error{&c, &MailControl::AsyncError}, debug{&c, &MailControl::Debug};
 };
@@ -240,27 +242,17 @@ void NetServersTest::selfSignedCertificateTrustedOnFirstUseOnly() {
     asked << facts;
     return true;
   });
-  struct Outcome {
-    bool ok = false;
-    int code = 0;
-    QString error, transcript;
-  };
   // POP3 asynchronous, SMTP blocking: the question comes inside both.
   auto connectOnce = [&](bool pop) {
-    Client k(pop, pop ? office.pop3Host() : office.smtpHost());
-    k.c.setBlocking(!pop);
-    Outcome out;
-    out.ok = k.run(3);
-    out.code = k.lastCode();
-    out.error = k.lastError();
-    k.run(8);
-    out.transcript = k.transcript();
-    return out;
+    auto k = std::make_unique<Client>(pop, pop ? office.pop3Host() : office.smtpHost());
+    k->c.setBlocking(!pop);
+    k->run(3);
+    return k;
   };
 
   for (const bool pop : {true, false}) {
-    const Outcome first = connectOnce(pop);
-    QVERIFY2(first.ok, qPrintable(first.error));
+    const auto first = connectOnce(pop);
+    QVERIFY2(first->ok, qPrintable(first->lastError()));
     QCOMPARE(asked.size(), pop ? 1 : 2);
     const maillib::CertificateFacts& facts = asked.last();
     QCOMPARE(facts.server, pop ? office.pop3Host() : office.smtpHost());
@@ -269,7 +261,7 @@ void NetServersTest::selfSignedCertificateTrustedOnFirstUseOnly() {
     QCOMPARE(facts.fingerprint.size(), 32 * 3 - 1);
     QVERIFY(facts.validFrom < QDateTime::currentDateTimeUtc() &&
             QDateTime::currentDateTimeUtc() < facts.validUntil);
-    QVERIFY(connectOnce(pop).ok);  // silent the second time
+    QVERIFY(connectOnce(pop)->ok);  // silent the second time
     QCOMPARE(asked.size(), pop ? 1 : 2);
   }
   const QString storePath = maillib::CertificateTrustStore::defaultPath();
@@ -282,14 +274,15 @@ void NetServersTest::selfSignedCertificateTrustedOnFirstUseOnly() {
   QString why;
   QVERIFY2(office.renewCertificate(&why), qPrintable(why));
   for (const bool pop : {true, false}) {
-    const Outcome changed = connectOnce(pop);
-    QVERIFY(!changed.ok);
+    const auto changed = connectOnce(pop);
+    QVERIFY(!changed->ok);
     QCOMPARE(asked.size(), 2);  // refused, not asked again
-    QCOMPARE(changed.code, int(MailControl::ErrTls));
-    QVERIFY2(changed.error.contains(QStringLiteral("not the one you trusted")), qPrintable(changed.error));
-    QVERIFY(changed.error.contains(storePath));
-    QVERIFY(!changed.transcript.contains(QStringLiteral("--> PASS")));
-    QVERIFY(!changed.transcript.contains(QStringLiteral("--> AUTH")));
+    QCOMPARE(changed->lastCode(), int(MailControl::ErrTls));
+    QVERIFY2(changed->lastError().contains(QStringLiteral("not the one you trusted")),
+             qPrintable(changed->lastError()));
+    QVERIFY(changed->lastError().contains(storePath));
+    QVERIFY(!changed->transcript().contains(QStringLiteral("--> PASS")));
+    QVERIFY(!changed->transcript().contains(QStringLiteral("--> AUTH")));
   }
 }
 
