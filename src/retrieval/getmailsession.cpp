@@ -270,9 +270,13 @@ void GetMailSession::disconnect(State then) {
 
 void GetMailSession::quitServer(State then) {
   // The server commits its deletions at QUIT: by then the names of the
-  // messages stored must be on the disk, not only their bytes.
-  if (stored_ > 0)
+  // messages stored must be on the disk, not only their bytes. A record
+  // that did not reach the disk costs at worst a second fetch.
+  if (stored_ > 0) {
     store::syncFolder(mailStore().folderPath(QStringLiteral("Inbox")));
+    if (record_)
+      record_->sync();
+  }
   state_ = then;
   control_->setActionCode(8);
 }

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <cerrno>
 #include <unistd.h>
 
 namespace retrieval {
@@ -178,23 +177,25 @@ bool UidlRecord::append(const QByteArray& line, QString* why) {
     bytes.prepend('\n');
   if (!file.exists())
     bytes.prepend(header());
-  // Synced before the message it notes is written: a record that lost the
-  // note after a power cut would let that message be fetched twice.
-  QString failure;
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size() ||
-      !file.flush())
-    failure = file.errorString();
-  else if (::fdatasync(file.handle()) != 0)
-    failure = qt_error_string(errno);
-  if (failure.isEmpty()) {
+  // Handed to the system before the message it notes is written: that is
+  // all a killed program needs. The disk gets it at sync().
+  if (file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size() &&
+      file.flush()) {
     ends_in_newline_ = true;
     return true;
   }
   // What did get out may end mid-line; the next line starts on its own.
   ends_in_newline_ = false;
   if (why)
-    *why = store::writeFailureText(path_, bytes.size(), failure);
+    *why = store::writeFailureText(path_, bytes.size(), file.errorString());
   return false;
+}
+
+bool UidlRecord::sync() {
+  QFile file(path_);
+  if (!file.exists())
+    return true;
+  return file.open(QIODevice::ReadOnly) && ::fdatasync(file.handle()) == 0;
 }
 
 }  // namespace retrieval

@@ -5,11 +5,15 @@
 //
 // An id is noted before its message is stored, together with the file the
 // message goes to, and counts as stored once that file exists. So the line
-// appended (and synced) before the message is the only write a message
-// costs, and a crash at any point leaves the record right: noted but no file
-// means not stored (fetched again), noted with its file means stored (never
-// fetched again). A line cut off by a crash is passed over. The file is
-// rewritten short, with every note settled, once per session (keepOnly).
+// appended before the message is the only write a message costs, and a
+// crash at any point leaves the record right: noted but no file means not
+// stored (fetched again), noted with its file means stored (never fetched
+// again). A line cut off by a crash is passed over. The file is rewritten
+// short, with every note settled, once per session (keepOnly).
+//
+// The notes reach the disk itself at sync(), once per session: a power cut
+// before then can at worst have a message fetched twice, never lost (what
+// is deleted on the server was synced to disk before its QUIT).
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -30,10 +34,12 @@ class UidlRecord {
 
   bool isStored(const QString& uidl) const;
   // Notes that the message with this id is about to be stored in
-  // relativePath (below the mailbox root): one line appended to the file
-  // and synced to disk. False when the record could not be written: then
-  // the message must not be stored either.
+  // relativePath (below the mailbox root): one line appended to the file.
+  // False when the record could not be written: then the message must not
+  // be stored either.
   bool noteStoring(const QString& uidl, const QString& relativePath, QString* why = nullptr);
+  // Puts what was noted on the disk. False when the system could not.
+  bool sync();
   // Keeps only the ids the server still holds (the rest were deleted there),
   // settles every note (stored, or forgotten when its file never came) and
   // rewrites the file in that short form.
