@@ -41,7 +41,7 @@ corpus=$checked/corpus
 # corpus 4 MB took three quarters of the time of the default 256 MB.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0:quarantine_size_mb=4}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
-report='^(#[0-9]+ +(DONE|INITED)|stat::|==[0-9]+==ERROR|SUMMARY|.*runtime error|Test unit written)'
+report='^(#[0-9]+[[:space:]]+(DONE|INITED)|stat::|==[0-9]+==ERROR|SUMMARY|.*runtime error|Test unit written)'
 [ "$seconds" -gt 0 ] && limit="-max_total_time=$seconds" || limit=""
 # -entropic=0: the entropic schedule's bookkeeping took more than half of
 # the time once the corpus had grown; the classic schedule found as many
