@@ -162,6 +162,7 @@ QByteArray UidlRecord::serialize() const {
 }
 
 bool UidlRecord::save(QString* why) {
+  journal_.reset();  // the file is replaced: notes go to the new one
   const store::WriteResult r = store::writeFileSafely(path_, serialize(), true);
   if (r.ok)
     ends_in_newline_ = true;
@@ -171,31 +172,34 @@ bool UidlRecord::save(QString* why) {
 }
 
 bool UidlRecord::append(const QByteArray& line, QString* why) {
-  QFile file(path_);
   QByteArray bytes = line;
   if (!ends_in_newline_)
     bytes.prepend('\n');
-  if (!file.exists())
-    bytes.prepend(header());
+  if (!journal_) {
+    journal_ = std::make_unique<QFile>(path_);
+    if (!journal_->exists())
+      bytes.prepend(header());
+    journal_->open(QIODevice::WriteOnly | QIODevice::Append);
+  }
   // Handed to the system before the message it notes is written: that is
   // all a killed program needs. The disk gets it at sync().
-  if (file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size() &&
-      file.flush()) {
+  if (journal_->isOpen() && journal_->write(bytes) == bytes.size() && journal_->flush()) {
     ends_in_newline_ = true;
     return true;
   }
   // What did get out may end mid-line; the next line starts on its own.
   ends_in_newline_ = false;
   if (why)
-    *why = store::writeFailureText(path_, bytes.size(), file.errorString());
+    *why = store::writeFailureText(path_, bytes.size(), journal_->errorString());
+  journal_.reset();
   return false;
 }
 
 bool UidlRecord::sync() {
+  if (journal_)
+    return ::fdatasync(journal_->handle()) == 0;
   QFile file(path_);
-  if (!file.exists())
-    return true;
-  return file.open(QIODevice::ReadOnly) && ::fdatasync(file.handle()) == 0;
+  return !file.exists() || (file.open(QIODevice::ReadOnly) && ::fdatasync(file.handle()) == 0);
 }
 
 }  // namespace retrieval

@@ -14,9 +14,11 @@
 // The notes reach the disk itself at sync(), once per session: a power cut
 // before then can at worst have a message fetched twice, never lost (what
 // is deleted on the server was synced to disk before its QUIT).
+#include <QFile>
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace retrieval {
 
@@ -65,6 +67,7 @@ class UidlRecord {
   QHash<QString, Entry> entries_;
   QStringList order_;  // ids in the order they were noted, for a stable file
   bool ends_in_newline_ = true;  // false after a line cut off by a crash
+  std::unique_ptr<QFile> journal_;  // open for notes since the last save
 };
 
 // The record's file name for an account: "uidl-" and the account, reduced to
