@@ -27,7 +27,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 echo "building the benchmarks ..." >&2
-targets=(tovelmail bench_listing_load bench_parse bench_fetch bench_list_window bench_startup)
+targets=(tovelmail bench_listing_load bench_parse bench_fetch fetchchild bench_list_window bench_startup)
 [[ -f $src/bench/bench_send.cpp ]] && targets+=(bench_send)
 nice -n 10 cmake --build "$build" --target "${targets[@]}" >"$log/build.txt" 2>&1 || { cat "$log/build.txt"; exit 1; }
 bin=$build/bin
@@ -52,7 +52,7 @@ if [[ -n $tool ]]; then
 elif bash "$src/bench/run_fetch_bench.sh" "$build" 1000 "${BENCH_ROUNDS:-3}" >"$log/fetch.txt" 2>&1; then
   mpop_ms=$(awk '/mpop \(anchor\)/ {print $3}' "$log/fetch.txt")
   fetchmail_ms=$(awk '/fetchmail \(anchor\)/ {print $3}' "$log/fetch.txt")
-  for mode in blocking async; do
+  for mode in blocking async getmail; do
     ms=$(awk -v m="$mode" '$1 == "tovel" && $2 == m {print $3}' "$log/fetch.txt")
     row "POP3 fetch 1,000 msgs ($mode)" "$ms ms" "mpop" "$mpop_ms ms" "$(ratio "$ms" "$mpop_ms")"
     row "" "" "fetchmail" "$fetchmail_ms ms" "$(ratio "$ms" "$fetchmail_ms")"
