@@ -43,10 +43,9 @@ void GetMailSession::begin(bool everything) {
     // The toolbar button reaches here even while GetMail is disabled: drop
     // the pending step too, and leave GetMail usable.
     timer_->stop();
-    control_->setActionCode(8);
+    quitServer(State::Idle);
     if (!control_->Blocking())
       ++stale_dones_;
-    state_ = State::Idle;
     window_.setGetMailEnabled(true);
     msgBox(QStringLiteral("Try again Please"));
     return;
