@@ -181,6 +181,10 @@ class NewMessage : public QMainWindow {
   void convertPastedBodyText(QTextCursor range);
   void convertPastedSubjectText(const QString& text);
   QString subject_before_;
+  // True while the message is written in real Unicode (subject and body hold
+  // Unicode in the Unicode fonts) rather than in the display fonts' codes.
+  bool writesUnicode() const { return writes_unicode_; }
+  bool writes_unicode_ = false;
 
   // ----- sending (newmessage_send.cpp)
   void Send_Click();
