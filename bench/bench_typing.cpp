@@ -1,7 +1,8 @@
 // Typing into the compose body of a 100 kB message: each key through the
 // Sinhala phonetic table into the window's body and painted before the next
 // key, against the same keys typed into a plain text box holding the
-// same text without any translation.
+// same text without any translation; then the same through the Singlish
+// input method of m17n, against the table.
 //   QT_QPA_PLATFORM=offscreen bench_typing [keys]
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,12 +27,12 @@ QString hundredKilobytes() {
 
 // Milliseconds per key for `keys` keys typed at the middle of the box; with
 // paint, each key is also laid out and painted before the next one.
-double typeInto(QTextEdit* box, int keys, bool paint) {
+double typeInto(QTextEdit* box, int keys, bool paint,
+                const QString& letters = QStringLiteral("siVhl BA]Av egdr ")) {
   QTextCursor middle = box->textCursor();
   middle.setPosition(box->document()->characterCount() / 2);
   box->setTextCursor(middle);
   box->setFocus();
-  const QString letters = QStringLiteral("siVhl BA]Av egdr ");
   QElapsedTimer timer;
   timer.start();
   for (int i = 0; i < keys; ++i) {
@@ -84,6 +85,24 @@ int main(int argc, char** argv) {
     std::printf("ms per key, %s: compose body %.3f  plain text box %.3f  ratio %.2f\n",
                 paint ? "painted after each key" : "key handling", median(ours), median(anchor),
                 median(ours) / median(anchor));
+  }
+
+  // Singlish: the same body, the keys of the same kind of words.
+  const QString singlish = QStringLiteral("mama gedhara yanavaa ");
+  for (const bool paint : {false, true}) {
+    QList<double> method, table;
+    for (int round = 0; round < 3; ++round) {
+      compose->sin_ph_Click();
+      compose->chooseInputMethod(QString());
+      compose->setBodyText(text);
+      table.append(typeInto(compose->txtBody, keys, paint));
+      compose->chooseInputMethod(QStringLiteral("sinhala-singlish"));
+      compose->setBodyText(text);
+      method.append(typeInto(compose->txtBody, keys, paint, singlish));
+    }
+    std::printf("ms per key, %s: Singlish (m17n) %.3f  key table %.3f  ratio %.2f\n",
+                paint ? "painted after each key" : "key handling", median(method), median(table),
+                median(method) / median(table));
   }
   compose->Unload();
   return 0;

@@ -6,7 +6,8 @@
 # the fuzzer needs.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-          libqt6printsupport6 libgmime-3.0-dev libssl-dev libxcb1-dev fonts-dejavu-core)
+          libqt6printsupport6 libgmime-3.0-dev libssl-dev libxcb1-dev fonts-dejavu-core
+          libm17n-dev m17n-db)
 if [[ "${1:-}" == "--tests" || "${1:-}" == "--demo" || "${1:-}" == "--bench" ]]; then
   packages+=(dovecot-core dovecot-pop3d postfix openssl python3)
 fi

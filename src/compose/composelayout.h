@@ -27,10 +27,10 @@ struct ComposeDesign {
   static constexpr double kKeyboardsWidth = 1050;
   static constexpr double kPickerHeight = 2400;
   static constexpr double kStatbarHeight = 300;
-  static constexpr double kDesignInnerWidth = 11100;
+  static constexpr double kDesignInnerWidth = 11400;
   static constexpr double kDesignInnerHeight = 7800;
   // Below this the toolbar would be cut off and the body vanish.
-  static constexpr double kMinInnerWidth = 10500;
+  static constexpr double kMinInnerWidth = 11250;
   static constexpr double kMinInnerHeight = 4500;
 };
 

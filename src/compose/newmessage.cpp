@@ -62,6 +62,7 @@ NewMessage::NewMessage(QWidget* parent) : QMainWindow(parent, Qt::Window) {
   createMenus();
   connectHandlers();
   createUnicodeSupport();
+  createInputMethodSupport();
   placeDesignControls();
   const int menuHeight = menuBar()->sizeHint().height();
   setMinimumSize(twipsToPixels(ComposeDesign::kMinInnerWidth),

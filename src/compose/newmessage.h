@@ -22,9 +22,11 @@
 
 #include "compose/attachmentrules.h"
 #include "compose/sendsession.h"
+#include "language/m17ninput.h"
 #include "maillib/mailcontrol.h"
 
 class TranslitInput;
+class M17nTyping;
 
 class NewMessage : public QMainWindow {
   Q_OBJECT
@@ -186,6 +188,20 @@ class NewMessage : public QMainWindow {
   bool writesUnicode() const { return writes_unicode_; }
   bool writes_unicode_ = false;
 
+  // ----- input methods of m17n (newmessage_m17n.cpp)
+  QPushButton* cmdInputMethod = nullptr;  // the chooser in the typing bar
+  QMenu* mnuInputMethods = nullptr;
+  void createInputMethodSupport();
+  // A method by its key ("sinhala-singlish"), remembered; empty: the table.
+  void chooseInputMethod(const QString& key);
+  QString inputMethodKey() const;
+  // Finishes the pending text of the method into its box.
+  void commitPendingTyping();
+  // Every text an input method types goes in here: as it is into a message
+  // written in Unicode, else as the display font's codes. A letter the font
+  // cannot show is left out with a note in the status strip (false).
+  bool insertTypedUnicode(QWidget* target, const QString& text);
+
   // ----- sending (newmessage_send.cpp)
   void Send_Click();
   void deliver_Click();
@@ -234,6 +250,21 @@ class NewMessage : public QMainWindow {
   QByteArray draft_;  // Mail1's message before Send filled it in
 
   bool activating_ = false;
+
+  // input methods (newmessage_m17n.cpp)
+  friend class M17nTyping;
+  bool openInputMethod();
+  void fillInputMethodMenu();
+  void showInputMethodChoice();
+  void typeThroughMethod(QWidget* target, const QString& key);
+  void showPendingTyping(QWidget* target);
+  QString pendingTypingShown(int* cursor) const;
+  QString unicodeBeforeCaret(QWidget* target, int count) const;
+  void deleteBeforeCaret(QWidget* target, int count);
+  QString inputMethodKey_;
+  std::unique_ptr<M17nInput> m17n_;
+  QPointer<QWidget> m17nTarget_;
+  M17nTyping* m17nTyping_ = nullptr;
 };
 
 // The shared compose window, loaded (Form_Load) on first reference.

@@ -86,6 +86,7 @@ void NewMessage::completeMessage() {
 }
 
 void NewMessage::Send_Click() {
+  commitPendingTyping();
   if (refuseWhileSending() || !checkFields())
     return;
   // A send that fails puts the message back as it was, so a second try
