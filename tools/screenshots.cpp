@@ -1,5 +1,6 @@
 // Takes the README's pictures from the real windows: the main window with
-// Sinhala, Tamil and English mail, the compose window typing Sinhala, the
+// Sinhala, Tamil and English mail, the compose window typing Sinhala (by the
+// key table and by Singlish), the
 // keyboard viewer and the two settings dialogs. Run by
 // scripts/make_screenshots.sh under Xvfb; writes PNG files into OUT_DIR.
 //
@@ -127,6 +128,16 @@ int main(int argc, char** argv) {
   QTest::keyClick(compose->txtBody, Qt::Key_Return);
   QTest::keyClicks(compose->txtBody, QStringLiteral("siVhl BA]Av."));
   save(compose, out + QStringLiteral("/compose-sinhala.png"));
+
+  // Singlish through m17n, the last word still pending (underlined).
+  compose->setBodyText(QString());
+  compose->chooseInputMethod(QStringLiteral("sinhala-singlish"));
+  compose->txtBody->setFocus();
+  QTest::keyClicks(compose->txtBody, QStringLiteral("suba udhAsanak! mama gedhara yanavaa"));
+  QTest::keyClick(compose->txtBody, Qt::Key_Return);
+  QTest::keyClicks(compose->txtBody, QStringLiteral("aayubOvan"));
+  save(compose, out + QStringLiteral("/compose-singlish.png"));
+  compose->chooseInputMethod(QString());
 
   frmkeybd* keyboards = frmkeybd::showViewer(compose);
   save(keyboards, out + QStringLiteral("/keyboard-sinhala.png"));

@@ -123,6 +123,10 @@ void M17nTypedText::key(M17nInput& input, const QString& keyName) {
     insert(keyName);
     return;
   }
+  if (keyName == QLatin1String("BackSpace") && !input.pending()) {
+    removeLast(1);  // the box's own Backspace
+    return;
+  }
   const M17nInput::Step step = input.feed(keyName);
   insert(step.committed);
   if (!step.keyUnused)
@@ -137,7 +141,7 @@ void M17nTypedText::key(M17nInput& input, const QString& keyName) {
 
 void M17nTypedText::typeLine(M17nInput& input, QStringView keys) {
   for (const QChar c : keys)
-    key(input, QString(c));
+    key(input, c == QLatin1Char('\b') || c.unicode() == 0x7F ? QStringLiteral("BackSpace") : QString(c));
   commit(input);
 }
 

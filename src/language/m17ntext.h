@@ -46,8 +46,9 @@ class M17nTypedText {
   // A key through the method; a key the method leaves alone is typed as
   // itself (printable ones; BackSpace removes the last character).
   void key(M17nInput& input, const QString& keyName);
-  // Every character of a line as a key; a blank finishes the pending text
-  // and is typed as itself. The line's end finishes the pending text.
+  // Every character of a line as a key (a backspace character is
+  // Backspace); a blank finishes the pending text and is typed as itself.
+  // The line's end finishes the pending text.
   void typeLine(M17nInput& input, QStringView keys);
   void commit(M17nInput& input);
   // Unicode text in at the end: refused characters are kept in refused().
