@@ -261,7 +261,11 @@ class NewMessage : public QMainWindow {
   QString pendingTypingShown(int* cursor) const;
   QString unicodeBeforeCaret(QWidget* target, int count) const;
   void deleteBeforeCaret(QWidget* target, int count);
+  void sendInputMethodEvent(QWidget* target, const QString& commit, int removeBefore, const QString& preedit,
+                            int preeditCursor);
   QString inputMethodKey_;
+  QString shownPreedit_;  // what the box shows pending, and which box
+  QPointer<QWidget> shownIn_;
   std::unique_ptr<M17nInput> m17n_;
   QPointer<QWidget> m17nTarget_;
   M17nTyping* m17nTyping_ = nullptr;

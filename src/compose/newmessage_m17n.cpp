@@ -228,8 +228,12 @@ QString textBeforeCaret(QWidget* target) {
   return block.text().left(caretOf(edit) - block.position());
 }
 
-void sendInputMethodEvent(QWidget* target, const QString& commit, int removeBefore, const QString& preedit,
-                          int preeditCursor) {
+}  // namespace
+
+void NewMessage::sendInputMethodEvent(QWidget* target, const QString& commit, int removeBefore,
+                                      const QString& preedit, int preeditCursor) {
+  shownPreedit_ = preedit;
+  shownIn_ = target;
   QTextCharFormat pending;
   pending.setFontUnderline(true);
   pending.setUnderlineStyle(QTextCharFormat::SingleUnderline);
@@ -240,8 +244,6 @@ void sendInputMethodEvent(QWidget* target, const QString& commit, int removeBefo
   event.setCommitString(commit, -removeBefore, removeBefore);
   QCoreApplication::sendEvent(target, &event);
 }
-
-}  // namespace
 
 QString NewMessage::pendingTypingShown(int* cursor) const {
   const QString preedit = m17n_ ? m17n_->preedit() : QString();
@@ -261,6 +263,8 @@ void NewMessage::showPendingTyping(QWidget* target) {
     return;
   int cursor = 0;
   const QString shown = pendingTypingShown(&cursor);
+  if (target == shownIn_ && shown == shownPreedit_)
+    return;  // the box shows it already
   sendInputMethodEvent(target, QString(), 0, shown, cursor);
 }
 
