@@ -192,6 +192,11 @@ bool NewMessage::openInputMethod() {
 void NewMessage::typeThroughMethod(QWidget* target, const QString& key) {
   if (m17nTarget_ != target)
     commitPendingTyping();
+  // The Language menu may have changed the typing font since the method
+  // was chosen; its codes need the font of its own script.
+  const int script = m17n_->method().script() == FontScript::Tamil ? Tamil : Sinhala;
+  if (language().current_language != script)
+    script == Tamil ? Tamil_ph_Click() : sin_ph_Click();
   m17nTarget_ = target;
   const M17nInput::Step step = m17n_->feed(key);
   insertTypedUnicode(target, step.committed);

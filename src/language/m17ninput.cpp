@@ -3,7 +3,6 @@
 #include <m17n.h>
 
 #include <QHash>
-#include <Qt>
 #include <mutex>
 
 namespace {
@@ -233,27 +232,4 @@ void M17nInput::reset() {
   minput_reset_ic(handle_->ic);
   pendingKeys_.clear();
   readPreedit();
-}
-
-// ------------------------------------------------------------- keys
-
-QString m17nKeyName(int qtKey, const QString& text) {
-  if (text.size() == 1 && text[0].unicode() > 0x20 && text[0].unicode() < 0x7F)
-    return text;
-  switch (qtKey) {
-    case Qt::Key_Space: return QStringLiteral(" ");
-    case Qt::Key_Backspace: return QStringLiteral("BackSpace");
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return QStringLiteral("Return");
-    case Qt::Key_Tab: return QStringLiteral("Tab");
-    case Qt::Key_Escape: return QStringLiteral("Escape");
-    case Qt::Key_Delete: return QStringLiteral("Delete");
-    case Qt::Key_Left: return QStringLiteral("Left");
-    case Qt::Key_Right: return QStringLiteral("Right");
-    case Qt::Key_Up: return QStringLiteral("Up");
-    case Qt::Key_Down: return QStringLiteral("Down");
-    case Qt::Key_Home: return QStringLiteral("Home");
-    case Qt::Key_End: return QStringLiteral("End");
-    default: return QString();
-  }
 }

@@ -80,7 +80,3 @@ class M17nInput {
   QStringList pendingKeys_;  // the keys behind the pending text
   friend struct M17nCallbacks;
 };
-
-// The m17n name of a key typed as text (one printable ASCII character) or of
-// a Qt key: "a", "A", "BackSpace", "Return"; empty for keys no method reads.
-QString m17nKeyName(int qtKey, const QString& text);
