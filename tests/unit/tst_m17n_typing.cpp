@@ -123,14 +123,6 @@ class M17nTypingTest : public QObject {
     auto plain = [](QString s) { return s.remove(QChar(0x200C)).remove(QChar(0x200D)).normalized(QString::NormalizationForm_C); };
     QCOMPARE(plain(fontCodesToUnicode(codes, FontScript(script))), plain(unicode));
   }
-
-  void lettersTheFontCannotShowAreRefused() {
-    M17nTypedText text(FontScript::Sinhala);
-    text.insert(QStringLiteral("ක"));
-    text.insert(QStringLiteral("Zා"));
-    QCOMPARE(text.refused(), QStringLiteral("Z"));
-    QCOMPARE(fontCodesToUnicode(text.text(), FontScript::Sinhala), QStringLiteral("කා"));
-  }
 };
 
 QTEST_MAIN(M17nTypingTest)
