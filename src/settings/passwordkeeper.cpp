@@ -1,5 +1,6 @@
 #include "settings/passwordkeeper.h"
 
+#include "platform/codepage.h"
 #include "platform/prompter.h"
 #include "settings/crypt.h"
 #include "settings/desktopkeyring.h"
@@ -86,7 +87,15 @@ bool PasswordKeeper::moveIntoKeyring(const QString& password, QString* reason) {
 }
 
 PasswordKeeper::Place PasswordKeeper::keepInFile(const QString& password) {
-  file_.set_key_value(kPasswordName, encode_value(password));
+  // The file's encoding holds one byte per character; anything beyond would
+  // come back as '?' and lock the user out at the next start.
+  if (platform::fromCodePage(platform::toCodePage(password)) != password) {
+    file_.remove_value(kPasswordName);
+    tell(QStringLiteral("The POP password has characters the settings file cannot hold. It is used "
+                        "until the program ends and must be typed again at the next start."));
+  } else {
+    file_.set_key_value(kPasswordName, encode_value(password));
+  }
   return Place::SettingsFile;
 }
 

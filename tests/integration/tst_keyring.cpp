@@ -173,11 +173,21 @@ class KeyringTest : public QObject {
       QVERIFY2(prompter_->messages.size() == 1 && prompter_->messages[0].contains(message),
                qPrintable(prompter_->messages.join(QLatin1Char('|'))));
 
-    // Saving keeps the password in the file, where the program reads it.
+    settings() = s;
+    QCOMPARE(ConnectionOptionsForm().PasswordPlace->text(), QStringLiteral("Password kept in the settings file"));
+
+    // Saving keeps the password in the file, where the program reads it,
+    // unless the file cannot hold it: then it is not saved wrong.
+    PasswordKeeper keeper(settingsBackend(), turnedOff ? nullptr : &desktop);
     s.pop_password = QStringLiteral("typed again");
-    PasswordKeeper(settingsBackend(), turnedOff ? nullptr : &desktop).store(s);
+    keeper.store(s);
     QCOMPARE(stored(kPasswordName), QStringLiteral("typed again"));
     QVERIFY(stored(kPasswordPlaceName).isEmpty());
+    prompter_->messages.clear();
+    s.pop_password = QString::fromUtf8("ශ්‍රී");
+    keeper.store(s);
+    QVERIFY(stored(kPasswordName).isEmpty());
+    QCOMPARE(prompter_->messages.size(), 1);
   }
 
   // An unlocked keyring: start-up takes the password from it, or moves the
