@@ -258,64 +258,53 @@ class KeyringTest : public QObject {
     QCOMPARE(next.pop_password, QStringLiteral("typed"));
   }
 
-  // A locked keyring, or one that refuses: clear messages, and the password
-  // stays where the program can read it.
-  void locked_data() {
+  // A locked keyring refuses, a stopped one never answers: clear messages,
+  // no hang, and the password stays where the program can read it.
+  void failing_data() {
     QTest::addColumn<bool>("saving");
+    QTest::addColumn<bool>("hung");
     QTest::addColumn<QString>("inFile");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("expectedFilePlace");
-    QTest::newRow("read at start-up") << false << QString() << "could not be read" << "keyring";
-    QTest::newRow("move at start-up") << false << "pw" << "could not be moved" << "file";
-    QTest::newRow("save from the dialog") << true << "pw" << "did not keep the POP password" << "file";
+    QTest::addColumn<QString>("filePlace");
+    QTest::newRow("locked: read at start-up") << false << false << QString() << "could not be read" << "keyring";
+    QTest::newRow("locked: move at start-up") << false << false << "pw" << "could not be moved" << "file";
+    QTest::newRow("locked: save") << true << false << "pw" << "did not keep the POP password" << "file";
+    QTest::newRow("hung: move at start-up") << false << true << "pw" << "did not answer" << "file";
   }
-  void locked() {
+  void failing() {
     QFETCH(bool, saving);
+    QFETCH(bool, hung);
     QFETCH(QString, inFile);
     QFETCH(QString, message);
-    QFETCH(QString, expectedFilePlace);
+    QFETCH(QString, filePlace);
     daemon_.start();
-    DesktopKeyring desktop(5000);
+    DesktopKeyring desktop(hung ? 1000 : 5000);
     if (!desktop.locked()) {  // the rows share one locked keyring
       forget();
       QCOMPARE(desktop.write(QStringLiteral("in keyring")).status, SecretStore::Status::Ok);
       daemon_.lock();
     }
     storeInFile(inFile, QStringLiteral("keyring"));
-
+    if (hung)
+      daemon_.signal(SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
     TovelSettings s;
     PasswordKeeper keeper(settingsBackend(), &desktop);
     QCOMPARE(keeper.load(s), !inFile.isEmpty());
     if (saving) {
       prompter_->messages.clear();
-      s.pop_password = QStringLiteral("new");
+      s.pop_password = inFile = QStringLiteral("new");
       keeper.store(s);
-      inFile = QStringLiteral("new");
     }
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    daemon_.signal(SIGCONT);
     QCOMPARE(prompter_->messages.size(), 1);
     QVERIFY2(prompter_->messages[0].contains(message), qPrintable(prompter_->messages[0]));
     QCOMPARE(s.password_place, Place::SettingsFile);
     QCOMPARE(s.pop_password, inFile);
     QCOMPARE(stored(kPasswordName), inFile);
-    QCOMPARE(stored(kPasswordPlaceName), expectedFilePlace);
-  }
-
-  // A keyring that never answers costs the time-out, not the start-up.
-  void hungKeyringFallsBackToTheFile() {
-    daemon_.start();
-    storeInFile(QStringLiteral("pw"), {});
-    daemon_.signal(SIGSTOP);
-    DesktopKeyring desktop(1000);
-    QElapsedTimer clock;
-    clock.start();
-    TovelSettings s;
-    QVERIFY(PasswordKeeper(settingsBackend(), &desktop).load(s));
-    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    daemon_.stop();
-    QCOMPARE(s.pop_password, QStringLiteral("pw"));
-    QCOMPARE(stored(kPasswordName), QStringLiteral("pw"));
-    QCOMPARE(prompter_->messages.size(), 1);
-    QVERIFY2(prompter_->messages[0].contains(QStringLiteral("did not answer")), qPrintable(prompter_->messages[0]));
+    QCOMPARE(stored(kPasswordPlaceName), filePlace);
   }
 
  private:
