@@ -11,7 +11,6 @@
 namespace {
 
 const QString kService = QStringLiteral("Tovel Mail 98");
-const QString kKey = QStringLiteral("POP password");
 const QString kSecrets = QStringLiteral("org.freedesktop.secrets");
 // Questions to the bus itself are answered at once by any working bus.
 constexpr int kBusQuestionMs = 3000;
@@ -97,15 +96,15 @@ bool DesktopKeyring::locked() {
   return value.value<QDBusVariant>().variant().toBool();
 }
 
-SecretStore::Reply DesktopKeyring::read() {
+SecretStore::Reply DesktopKeyring::read(const QString& account) {
   auto* job = new QKeychain::ReadPasswordJob(kService);
-  job->setKey(kKey);
+  job->setKey(account);
   return run(job);
 }
 
-SecretStore::Reply DesktopKeyring::write(const QString& secret) {
+SecretStore::Reply DesktopKeyring::write(const QString& account, const QString& secret) {
   auto* job = new QKeychain::WritePasswordJob(kService);
-  job->setKey(kKey);
+  job->setKey(account);
   job->setTextData(secret);
   return run(job);
 }

@@ -16,8 +16,8 @@ class DesktopKeyring : public SecretStore {
 
   QString absence() override;
   bool locked() override;
-  Reply read() override;
-  Reply write(const QString& secret) override;
+  Reply read(const QString& account) override;
+  Reply write(const QString& account, const QString& secret) override;
 
  private:
   Reply run(QKeychain::Job* job);

@@ -44,7 +44,7 @@ PasswordKeeper::Place PasswordKeeper::restore(TovelSettings& s) {
     if (filePlace() == kInFile)
       return Place::SettingsFile;
     QString reason;
-    if (moveIntoKeyring(inFile, &reason))
+    if (moveIntoKeyring(s, inFile, &reason))
       return Place::Keyring;
     file_.set_key_value(kPasswordPlaceName, encode_value(kInFile));
     tell(QStringLiteral("The POP password could not be moved into the desktop keyring: %1. It stays "
@@ -52,7 +52,7 @@ PasswordKeeper::Place PasswordKeeper::restore(TovelSettings& s) {
                         "again.").arg(reason));
     return Place::SettingsFile;
   }
-  const SecretStore::Reply found = keyring_->read();
+  const SecretStore::Reply found = keyring_->read(keyringAccount(s));
   if (found.status == SecretStore::Status::Ok) {
     s.pop_password = found.secret;
     return Place::Keyring;
@@ -66,13 +66,14 @@ PasswordKeeper::Place PasswordKeeper::restore(TovelSettings& s) {
   return Place::SettingsFile;
 }
 
-bool PasswordKeeper::moveIntoKeyring(const QString& password, QString* reason) {
-  const SecretStore::Reply written = keyring_->write(password);
+bool PasswordKeeper::moveIntoKeyring(const TovelSettings& s, const QString& password,
+                                     QString* reason) {
+  const SecretStore::Reply written = keyring_->write(keyringAccount(s), password);
   if (written.status != SecretStore::Status::Ok) {
     *reason = written.reason;
     return false;
   }
-  const SecretStore::Reply back = keyring_->read();
+  const SecretStore::Reply back = keyring_->read(keyringAccount(s));
   if (back.status != SecretStore::Status::Ok || back.secret != password) {
     *reason = back.reason.isEmpty() ? QStringLiteral("the keyring did not give the password back")
                                     : back.reason;
@@ -108,7 +109,7 @@ void PasswordKeeper::store(TovelSettings& s) {
     return;
   }
   QString reason;
-  if (moveIntoKeyring(s.pop_password, &reason)) {
+  if (moveIntoKeyring(s, s.pop_password, &reason)) {
     s.password_place = Place::Keyring;
     return;
   }
@@ -117,6 +118,8 @@ void PasswordKeeper::store(TovelSettings& s) {
   tell(QStringLiteral("The desktop keyring did not keep the POP password: %1. It is kept in the "
                       "settings file instead.").arg(reason));
 }
+
+QString keyringAccount(const TovelSettings& s) { return s.pop_user + QLatin1Char('@') + s.pop_host; }
 
 QString passwordPlaceText(TovelSettings::PasswordPlace place) {
   return place == TovelSettings::PasswordPlace::Keyring

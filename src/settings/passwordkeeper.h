@@ -35,12 +35,16 @@ class PasswordKeeper {
   using Place = TovelSettings::PasswordPlace;
   Place restore(TovelSettings& s);
   Place keepInFile(const QString& password);
-  bool moveIntoKeyring(const QString& password, QString* reason);
+  bool moveIntoKeyring(const TovelSettings& s, const QString& password, QString* reason);
   QString filePlace();
 
   SettingsBackend& file_;
   SecretStore* keyring_;
 };
+
+// The keyring's name for the password: "user@host" of the POP account, so
+// profiles with other accounts (the demo's, say) keep theirs apart.
+QString keyringAccount(const TovelSettings& s);
 
 // The sentence the connection dialog shows about the place.
 QString passwordPlaceText(TovelSettings::PasswordPlace place);

@@ -1,6 +1,6 @@
 #pragma once
-// A keyring as the settings see it: one secret, the POP password, read and
-// written whole. The program uses the desktop's (DesktopKeyring); tests may
+// A keyring as the settings see it: one secret per account (the POP
+// password of "user@host"), read and written whole. The program uses the desktop's (DesktopKeyring); tests may
 // put another in its place.
 #include <QString>
 
@@ -19,6 +19,6 @@ class SecretStore {
   virtual QString absence() = 0;
   // True when the keyring answers but is locked, so a read finds nothing.
   virtual bool locked() = 0;
-  virtual Reply read() = 0;
-  virtual Reply write(const QString& secret) = 0;
+  virtual Reply read(const QString& account) = 0;
+  virtual Reply write(const QString& account, const QString& secret) = 0;
 };

@@ -101,9 +101,12 @@ class KeyringDaemon {
   QProcess process_;
 };
 
+// The account storeCompleteSettings writes.
+const QString kAccount = QStringLiteral("me@127.0.0.1:1");
+
 void forget() {
   auto* job = new QKeychain::DeletePasswordJob(QStringLiteral("Tovel Mail 98"));
-  job->setKey(QStringLiteral("POP password"));
+  job->setKey(kAccount);
   QSignalSpy done(job, &QKeychain::Job::finished);
   job->start();
   QVERIFY(done.wait(5000));
@@ -223,7 +226,7 @@ class KeyringTest : public QObject {
     DesktopKeyring desktop(5000);
     forget();
     if (!inKeyring.isNull())
-      QCOMPARE(desktop.write(inKeyring).status, SecretStore::Status::Ok);
+      QCOMPARE(desktop.write(kAccount, inKeyring).status, SecretStore::Status::Ok);
     storeInFile(inFile, place);
 
     TovelSettings s;
@@ -232,7 +235,7 @@ class KeyringTest : public QObject {
     QCOMPARE(s.pop_password, expected);
     QCOMPARE(s.password_place, fileKeepsIt ? Place::SettingsFile : Place::Keyring);
     QCOMPARE(stored(kPasswordName), fileKeepsIt ? inFile : QString());
-    const SecretStore::Reply after = desktop.read();
+    const SecretStore::Reply after = desktop.read(kAccount);
     QCOMPARE(after.secret, keyringAfter);
     if (!fileKeepsIt && !expected.isEmpty())
       QCOMPARE(stored(kPasswordPlaceName), QStringLiteral("keyring"));
@@ -256,6 +259,11 @@ class KeyringTest : public QObject {
     TovelSettings next;
     QVERIFY(passwordKeeper().load(next));
     QCOMPARE(next.pop_password, QStringLiteral("typed"));
+    // Another account (another profile) does not get this one's password.
+    settingsBackend().set_key_value(QStringLiteral("POPUSER"), encode_value(QStringLiteral("other")));
+    TovelSettings other;
+    QVERIFY(!passwordKeeper().load(other));
+    QVERIFY(other.pop_password.isEmpty());
   }
 
   // A locked keyring refuses, a stopped one never answers: clear messages,
@@ -281,7 +289,7 @@ class KeyringTest : public QObject {
     DesktopKeyring desktop(hung ? 1000 : 5000);
     if (!desktop.locked()) {  // the rows share one locked keyring
       forget();
-      QCOMPARE(desktop.write(QStringLiteral("in keyring")).status, SecretStore::Status::Ok);
+      QCOMPARE(desktop.write(kAccount, QStringLiteral("in keyring")).status, SecretStore::Status::Ok);
       daemon_.lock();
     }
     storeInFile(inFile, QStringLiteral("keyring"));
