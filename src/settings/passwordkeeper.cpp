@@ -24,7 +24,8 @@ PasswordKeeper::PasswordKeeper(SettingsBackend& file, SecretStore* keyring)
 
 bool PasswordKeeper::load(TovelSettings& s) {
   const bool intact = readSettings(s, file_);
-  s.password_place = restore(s);
+  // A damaged file leaves the account half read: nothing is moved then.
+  s.password_place = intact ? restore(s) : Place::SettingsFile;
   return intact && settingsComplete(s);
 }
 

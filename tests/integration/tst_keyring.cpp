@@ -202,18 +202,21 @@ class KeyringTest : public QObject {
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("keyringAfter");
     QTest::addColumn<bool>("fileKeepsIt");
+    QTest::addColumn<bool>("damaged");  // POPHOST unreadable
     QTest::newRow("first start moves the file's password")
-        << QString() << "pw1" << QString() << "pw1" << "pw1" << false;
+        << QString() << "pw1" << QString() << "pw1" << "pw1" << false << false;
     QTest::newRow("file password newer than the keyring's")
-        << "old" << "new" << "keyring" << "new" << "new" << false;
-    QTest::newRow("read from the keyring") << "pw2" << QString() << "keyring" << "pw2" << "pw2" << false;
+        << "old" << "new" << "keyring" << "new" << "new" << false << false;
+    QTest::newRow("read from the keyring") << "pw2" << QString() << "keyring" << "pw2" << "pw2" << false << false;
     QTest::newRow("text beyond Latin-1 comes back whole")
         << QString::fromUtf8("පාස් வார்த்தை é") << QString() << "keyring"
-        << QString::fromUtf8("පාස් வார்த்தை é") << QString::fromUtf8("පාස් வார்த்தை é") << false;
+        << QString::fromUtf8("පාස් வார்த்தை é") << QString::fromUtf8("පාස් வார்த்தை é") << false << false;
     QTest::newRow("refused once: stays in the file, no retry at start-up")
-        << "older" << "pw3" << "file" << "pw3" << "older" << true;
+        << "older" << "pw3" << "file" << "pw3" << "older" << true << false;
     QTest::newRow("nothing stored anywhere") << QString() << QString() << QString() << QString()
-                                             << QString() << false;
+                                             << QString() << false << false;
+    QTest::newRow("damaged settings file: nothing moved")
+        << QString() << "pw" << QString() << QString() << QString() << true << true;
   }
   void unlocked() {
     QFETCH(QString, inKeyring);
@@ -222,12 +225,15 @@ class KeyringTest : public QObject {
     QFETCH(QString, expected);
     QFETCH(QString, keyringAfter);
     QFETCH(bool, fileKeepsIt);
+    QFETCH(bool, damaged);
     daemon_.start();
     DesktopKeyring desktop(5000);
     forget();
     if (!inKeyring.isNull())
       QCOMPARE(desktop.write(kAccount, inKeyring).status, SecretStore::Status::Ok);
     storeInFile(inFile, place);
+    if (damaged)
+      settingsBackend().set_key_value(QStringLiteral("POPHOST"), QStringLiteral("12"));
 
     TovelSettings s;
     QCOMPARE(PasswordKeeper(settingsBackend(), &desktop).load(s), !expected.isEmpty());
