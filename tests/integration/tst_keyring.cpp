@@ -103,13 +103,15 @@ class KeyringDaemon {
 
 // The account storeCompleteSettings writes.
 const QString kAccount = QStringLiteral("me@127.0.0.1:1");
+// Enough for a keyring on a busy machine.
+constexpr int kPatientMs = 15000;
 
 void forget() {
   auto* job = new QKeychain::DeletePasswordJob(QStringLiteral("Tovel Mail 98"));
   job->setKey(kAccount);
   QSignalSpy done(job, &QKeychain::Job::finished);
   job->start();
-  QVERIFY(done.wait(5000));
+  QVERIFY(done.wait(kPatientMs));
 }
 
 }  // namespace
@@ -165,7 +167,7 @@ class KeyringTest : public QObject {
     TovelSettings s;
     const bool complete = PasswordKeeper(settingsBackend(), turnedOff ? nullptr : &desktop).load(s);
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(complete, !password.isEmpty());
     QCOMPARE(s.pop_password, password);
     QCOMPARE(s.password_place, Place::SettingsFile);
@@ -227,7 +229,7 @@ class KeyringTest : public QObject {
     QFETCH(bool, fileKeepsIt);
     QFETCH(bool, damaged);
     daemon_.start();
-    DesktopKeyring desktop(5000);
+    DesktopKeyring desktop(kPatientMs);
     forget();
     if (!inKeyring.isNull())
       QCOMPARE(desktop.write(kAccount, inKeyring).status, SecretStore::Status::Ok);
@@ -252,7 +254,7 @@ class KeyringTest : public QObject {
   void connectionDialogSavesIntoKeyring() {
     daemon_.start();
     forget();
-    setSecretStore(std::make_unique<DesktopKeyring>(5000));
+    setSecretStore(std::make_unique<DesktopKeyring>(kPatientMs));
     storeInFile(QStringLiteral("in file"), {});
     QVERIFY(passwordKeeper().load(settings()));
     ConnectionOptionsForm dialog;
@@ -292,7 +294,7 @@ class KeyringTest : public QObject {
     QFETCH(QString, message);
     QFETCH(QString, filePlace);
     daemon_.start();
-    DesktopKeyring desktop(hung ? 1000 : 5000);
+    DesktopKeyring desktop(hung ? 1000 : kPatientMs);
     if (!desktop.locked()) {  // the rows share one locked keyring
       forget();
       QCOMPARE(desktop.write(kAccount, QStringLiteral("in keyring")).status, SecretStore::Status::Ok);
@@ -311,7 +313,8 @@ class KeyringTest : public QObject {
       s.pop_password = inFile = QStringLiteral("new");
       keeper.store(s);
     }
-    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    if (hung)  // the time-out, not the keyring's own minutes
+      QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     daemon_.signal(SIGCONT);
     QCOMPARE(prompter_->messages.size(), 1);
     QVERIFY2(prompter_->messages[0].contains(message), qPrintable(prompter_->messages[0]));
