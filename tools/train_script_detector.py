@@ -22,6 +22,7 @@ smoothing over a 102-symbol alphabet, quantised to 1/16 nat, zlib-packed
 and base64-encoded.
 """
 import base64
+import binascii
 import collections
 import glob
 import gettext
@@ -228,6 +229,10 @@ SUBJECTS = ["Re: ", "RE: ", "Fwd: ", "FW: ", "Fw: ", "", "", ""]
 DAYS = ["Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"]
 MONTHS = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
 ZONES = ["+0530", "+0000", "-0500", "+0100", "GMT", "+0800", "-0800", "UTC"]
+EXTENSIONS = ["pdf", "doc", "docx", "xls", "xlsx", "ppt", "pptx", "jpg", "jpeg", "png", "gif", "zip", "rar", "txt",
+              "csv", "mp3", "mp4", "htm", "html", "eml", "msg", "tif", "odt", "rtf"]
+ABBREVIATIONS = ["thx", "thanks", "pls", "plz", "btw", "asap", "lol", "np", "ty", "brb", "imo", "cu", "tnx", "rgds",
+                 "hth", "afaik", "aka", "etc", "eta", "tbd", "n/a", "ps", "cc", "bcc", "attn", "encl", "ref", "dept"]
 DOMAINS = ["gmail.com", "yahoo.com", "hotmail.com", "sltnet.lk", "mail.example.org", "uni.ac.lk", "outlook.com"]
 
 
@@ -238,7 +243,7 @@ def header_texts(rng, names, phrases, count):
     for _ in range(count):
         first = rng.choice(FIRST + names)
         last = rng.choice(names).capitalize()
-        kind = rng.randrange(9)
+        kind = rng.randrange(11)
         if kind == 0:
             out.append(f"{rng.choice(DAYS)}, {rng.randint(1, 31)} {rng.choice(MONTHS)} {rng.randint(1995, 2030)} "
                        f"{rng.randint(0, 23):02}:{rng.randint(0, 59):02}:{rng.randint(0, 59):02} {rng.choice(ZONES)}")
@@ -265,10 +270,35 @@ def header_texts(rng, names, phrases, count):
                                    f"https://www.{rng.choice(names)}.lk/{rng.choice(names)}", f"Invoice #{rng.randint(1000, 99999)}"]))
         elif kind == 7:
             out.append(f"{first} {rng.choice(['', rng.choice('ABCDEFGHJKMNPRSTW') + '. '])}{last}")
+        elif kind == 8:
+            out.append(encoded_line(rng, rng.choice(phrases)))
+        elif kind == 9:
+            stem = rng.choice([rng.choice(names), rng.choice(["IMG", "DSC", "Scan", "report", "invoice", "CV", "photo"])])
+            out.append(rng.choice([f"{stem}{rng.choice(['_', '-', ''])}{rng.randint(1, 9999)}.{rng.choice(EXTENSIONS)}",
+                                   f"{stem}.{rng.choice(EXTENSIONS)}", rng.choice(EXTENSIONS), rng.choice(EXTENSIONS).upper(),
+                                   rng.choice(ABBREVIATIONS), rng.choice(ABBREVIATIONS).upper()]))
         else:
             out.append(rng.choice(phrases).replace("'", "\u2019").replace(" - ", " \u2013 ") if rng.random() < 0.5
                        else "\u201c" + rng.choice(phrases) + "\u201d")
     return out
+
+def encoded_line(rng, phrase):
+    """A line of raw transfer encoding or an identifier, as a message's
+    source shows it."""
+    data = bytes(rng.randrange(256) for _ in range(rng.choice([57, 57, 45, 12, 30])))
+    kind = rng.randrange(6)
+    if kind == 0:
+        return base64.b64encode(data).decode()
+    if kind == 1:
+        return base64.b64encode(phrase.encode("utf-8")).decode()
+    if kind == 2:
+        return "".join(c if c.isascii() and c != "=" else "".join(f"={b:02X}" for b in c.encode("utf-8"))
+                       for c in phrase.replace(" ", rng.choice([" ", "_"])))
+    if kind == 3:
+        return binascii.b2a_uu(data[:45]).decode().rstrip("\n")
+    if kind == 4:
+        return data.hex()[:rng.choice([8, 32, 40, 64])]
+    return f"<{data.hex()[:16]}.{rng.randint(1, 99999)}@{rng.choice(DOMAINS)}>"
 
 # -------------------------------------------------------------- conversion
 
