@@ -1,5 +1,6 @@
 #include "language/fonts.h"
 #include "language/m17ncli.h"
+#include "language/scriptcli.h"
 #include "language/unicodecli.h"
 #include "platform/paths.h"
 #include "platform/windowmanager.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
   QElapsedTimer sinceStart;
   sinceStart.start();
   if (const std::optional<int> status = runUnicodeCommand(argc, argv))
+    return *status;
+  if (const std::optional<int> status = runScriptCommand(argc, argv))
     return *status;
   if (const std::optional<int> status = runTypeCommand(argc, argv))
     return *status;
