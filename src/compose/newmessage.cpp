@@ -71,7 +71,7 @@ NewMessage::NewMessage(QWidget* parent) : QMainWindow(parent, Qt::Window) {
          twipsToPixels(ComposeDesign::kDesignInnerHeight) + menuHeight);
 }
 
-NewMessage::~NewMessage() = default;
+NewMessage::~NewMessage() { removeInputMethodSupport(); }
 
 void NewMessage::createControls() {
   auto* central = new QWidget(this);

@@ -192,6 +192,9 @@ class NewMessage : public QMainWindow {
   QPushButton* cmdInputMethod = nullptr;  // the chooser in the typing bar
   QMenu* mnuInputMethods = nullptr;
   void createInputMethodSupport();
+  // Before the boxes go: their last focus change must not reach a half
+  // destroyed window.
+  void removeInputMethodSupport();
   // A method by its key ("sinhala-singlish"), remembered; empty: the table.
   void chooseInputMethod(const QString& key);
   QString inputMethodKey() const;

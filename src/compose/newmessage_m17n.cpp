@@ -116,6 +116,12 @@ void NewMessage::createInputMethodSupport() {
     connect(mode, &QPushButton::clicked, this, [this] { chooseInputMethod(QString()); });
 }
 
+void NewMessage::removeInputMethodSupport() {
+  delete m17nTyping_;
+  m17nTyping_ = nullptr;
+  m17n_.reset();
+}
+
 void NewMessage::fillInputMethodMenu() {
   if (!mnuInputMethods->isEmpty())
     return;
