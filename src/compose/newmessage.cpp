@@ -315,6 +315,8 @@ void NewMessage::Form_Load() {
   txtSubject->setFont(namedFont(txtSubject->font(), state.display_font_name, state.display_font_size - 2));
   showKeySequences();
   fillCharacterPicker();
+  if (writesUnicode())
+    applyUnicodeFonts();
 }
 
 void NewMessage::Form_Activate() {

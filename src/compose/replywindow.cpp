@@ -2,6 +2,7 @@
 
 #include "compose/newmessage.h"
 #include "editing/bodytext.h"
+#include "language/unicodefonts.h"
 
 #include <QTextCursor>
 
@@ -29,6 +30,12 @@ void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& font
 }  // namespace
 
 void fillComposeWindow(NewMessage& window, const ReplyDraft& draft, const QString& quoteFontFamily) {
+  // Real Unicode is answered in Unicode, a message read as a display font's
+  // codes in those codes; otherwise the window's own choice stays.
+  if (unicodeScriptOf(draft.quote + draft.subject))
+    window.setWritesUnicode(true);
+  else if (scriptOfFontFamily(quoteFontFamily))
+    window.setWritesUnicode(false);
   putQuoteIntoBody(window.txtBody, draft.quote, quoteFontFamily);
   window.txtTo->setText(draft.to);
   window.txtSubject->setText(draft.subject);
