@@ -186,6 +186,7 @@ bool NewMessage::setWritesUnicode(bool on) {
   subject_typing_.endWord();
   // A Unicode message carries its Unicode already.
   mnuUnicodeCopy->setEnabled(!on);
+  statbar->setText(on ? QStringLiteral("Writing in Unicode: every reader can read this message.") : QString());
   apply_local_font();
   return true;
 }
