@@ -374,6 +374,14 @@ class UnicodeTest : public MainWindowTest {
     w->txtSubject->clear();
     QTest::keyClicks(target, keysOfLine.join(QLatin1Char(' ')));
     QCOMPARE(text(), line);
+    if (box == QLatin1String("txtBody")) {  // a function key, then the key map, go on with the word
+      w->txtBody->clear();
+      QTest::keyClick(target, Qt::Key_F4);
+      const int f4 = translate_key(key_sequence(0).at(0).unicode());
+      QTRY_COMPARE(text(), fontCodesToUnicode(QString(QChar(f4)), script));
+      w->List1_Click(200 - 31);
+      QCOMPARE(text(), fontCodesToUnicode(QString(QChar(f4)) + QChar(200), script));
+    }
     const QFont shownIn = box == QLatin1String("txtBody") ? w->txtBody->currentFont() : w->txtSubject->font();
     QCOMPARE(shownIn.families().value(0), unicodeFontFamily(script));
   }
@@ -395,6 +403,13 @@ class UnicodeTest : public MainWindowTest {
     QFETCH(QString, unicode);
     NewMessage* w = compose();
     QTest::mouseClick(w->findChild<QPushButton*>(button), Qt::LeftButton);
+    // An input method's Unicode goes into a font-code message as codes; the
+    // subject's single font refuses the other script.
+    const QString other = unicode == kSinhala ? kTamil : kSinhala;
+    QVERIFY(w->insertTypedUnicode(w->txtBody, unicode));
+    QVERIFY(!w->insertTypedUnicode(w->txtSubject, other));
+    QCOMPARE(w->bodyText(), codes);
+    QVERIFY(w->txtSubject->text().isEmpty() && w->statbar->text().contains(QStringLiteral("Not typed")));
     w->txtSubject->setText(codes);
     w->setBodyText(codes + QLatin1Char('\n') + codes);
     w->mnuWriteUnicode->trigger();
@@ -418,7 +433,6 @@ class UnicodeTest : public MainWindowTest {
     QVERIFY(prompter_->messages.isEmpty());
 
     // Letters no font shows, or a subject in the other script: refused.
-    const QString other = unicode == kSinhala ? kTamil : kSinhala;
     for (const auto& [subject, text] : {std::pair{other, unicode}, std::pair{unicode, unicode + QChar(0x0DE7)}}) {
       w->txtSubject->setText(subject);
       w->setBodyText(text);
