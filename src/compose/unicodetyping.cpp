@@ -30,9 +30,14 @@ bool UnicodeTyping::continues(FontScript script, qsizetype caret, QStringView be
 }
 
 TextReplacement UnicodeTyping::render(QString codes) {
-  TextReplacement step{start_, shown_.size(), fontCodesToUnicode(codes, script_)};
+  QString shown = fontCodesToUnicode(codes, script_);
+  // Only what changed is replaced: mostly the key adds to the end.
+  qsizetype same = 0;
+  while (same < shown.size() && same < shown_.size() && shown[same] == shown_[same])
+    ++same;
+  TextReplacement step{start_ + same, shown_.size() - same, shown.mid(same)};
   codes_ = std::move(codes);
-  shown_ = step.text;
+  shown_ = std::move(shown);
   if (codes_.isEmpty())
     endWord();
   return step;
