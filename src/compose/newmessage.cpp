@@ -2,6 +2,7 @@
 
 #include "compose/composelayout.h"
 #include "editing/bodytext.h"
+#include "editing/textlayout.h"
 #include "language/keyinput.h"
 #include "language/languagestate.h"
 #include "platform/designrect.h"
@@ -395,7 +396,7 @@ void NewMessage::Refresh_Click() { txtBody->viewport()->update(); }
 
 QString NewMessage::bodyText() const { return editing::bodyText(txtBody); }
 
-void NewMessage::setBodyText(const QString& text) { txtBody->setPlainText(editing::withLf(text)); }
+void NewMessage::setBodyText(const QString& text) { editing::setLaidOutText(txtBody, editing::withLf(text)); }
 
 void NewMessage::clearAttachments() {
   cmbAttachments->clear();

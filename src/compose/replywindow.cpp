@@ -2,6 +2,7 @@
 
 #include "compose/newmessage.h"
 #include "editing/bodytext.h"
+#include "editing/textlayout.h"
 
 #include <QTextCursor>
 
@@ -18,9 +19,7 @@ void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& font
     quoted.setFontFamilies({fontFamily});
   body->clear();
   QTextCursor cursor(body->document());
-  cursor.beginEditBlock();
-  cursor.insertText(editing::withLf(quote), quoted);
-  cursor.endEditBlock();
+  editing::insertLaidOutText(cursor, editing::withLf(quote), quoted);
   cursor.movePosition(QTextCursor::Start);
   body->setTextCursor(cursor);
   body->setCurrentCharFormat(typing);
