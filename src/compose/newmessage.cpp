@@ -325,8 +325,9 @@ void NewMessage::Form_Activate() {
   // Each forwarded file is attached once: it leaves the list as it is taken.
   while (forwardlist->count() > 0) {
     const QString path = forwardlist->itemText(0);
+    const QString sendName = forwardlist->itemData(0).toString();
     forwardlist->removeItem(0);
-    attach_file(path);
+    attach_file(path, sendName);
   }
   txtBody->setTextColor(Qt::black);
   const LanguageState& state = language();

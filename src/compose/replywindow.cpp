@@ -35,8 +35,10 @@ void fillComposeWindow(NewMessage& window, const ReplyDraft& draft, const QStrin
     return;
   window.clearAttachments();
   window.forwardlist->clear();
-  for (const QString& file : draft.files)
-    window.forwardlist->addItem(file);
+  // Each path with the name it goes out under: the saved file may carry
+  // another name when Files held one with other bytes.
+  for (qsizetype i = 0; i < draft.files.size(); ++i)
+    window.forwardlist->addItem(draft.files[i], draft.fileNames.value(i));
 }
 
 }  // namespace compose
