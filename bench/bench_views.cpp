@@ -1,7 +1,8 @@
 // The views on big text, in the real main window (offscreen): a damaged
 // message whose header block is 300 kB, and one whose header or body holds
 // a 300 kB line of one letter (no place to break it), each shown with
-// Headers on or selected in the list; a 20 MB all-text message selected;
+// Headers on or selected in the list; a 300 kB line of the longest words
+// that are still wrapped; a 20 MB all-text message selected;
 // the source window of both big messages; and the compose body after a
 // reply quoting the long line and after a text file of it is opened. Each
 // figure is the time until the view is laid out in full and painted (the
@@ -16,6 +17,7 @@
 #include "benchmailbox.h"
 #include "compose/newmessage.h"
 #include "editing/bodytext.h"
+#include "editing/textlayout.h"
 #include "reading/sourcedisplay.h"
 #include "shell/mailform.h"
 #include "store/mailstore.h"
@@ -56,6 +58,15 @@ QByteArray oneLetterMessage(qsizetype bytes) {
   return kHeader + "Subject: one letter\r\nX-Long: " + QByteArray(bytes, 'a') +
          "\r\nContent-Type: text/plain; charset=iso-8859-1\r\n\r\nThe line:\r\n" + QByteArray(bytes, 'b') +
          "\r\nThe end.\r\n";
+}
+
+// A body line of words just short enough to be wrapped: the most measuring
+// a wrapped line can cost.
+QByteArray longWordsMessage(qsizetype bytes) {
+  QByteArray line;
+  while (line.size() < bytes)
+    line += QByteArray(editing::kLongestWrappedRun - 1, 'w') + ' ';
+  return kHeader + "Subject: long words\r\nContent-Type: text/plain; charset=iso-8859-1\r\n\r\n" + line + "\r\n";
 }
 
 QByteArray allTextMessage(qsizetype bytes) {
@@ -216,6 +227,7 @@ int main(int argc, char** argv) {
   writeFile(folder + MailStore::msgFileName(1), damagedHeaderMessage(lineBytes));
   writeFile(folder + MailStore::msgFileName(2), allTextMessage(textBytes));
   writeFile(folder + MailStore::msgFileName(3), oneLetterMessage(lineBytes));
+  writeFile(folder + MailStore::msgFileName(4), longWordsMessage(lineBytes));
 
   storeBenchAccount(temp);
 
@@ -229,8 +241,8 @@ int main(int argc, char** argv) {
     if (form.listFolders->item(i)->text() == QLatin1String("Views"))
       form.listFolders->setCurrentRow(i);
   QApplication::processEvents();
-  if (form.listMessages->count() != 3) {
-    std::fprintf(stderr, "listed %d of 3 messages\n", form.listMessages->count());
+  if (form.listMessages->count() != 4) {
+    std::fprintf(stderr, "listed %d of 4 messages\n", form.listMessages->count());
     return 1;
   }
 
@@ -238,6 +250,7 @@ int main(int argc, char** argv) {
   bench.headerView("header view, damaged header", 0);
   bench.headerView("header view, one-letter line", 2);
   bench.selectView("select one-letter body line", 2);
+  bench.selectView("select line of longest words", 3);
   bench.selectView("select all-text message", 1);
   bench.sourceView("source, one-letter lines", 2);
   bench.sourceView("source, all-text message", 1);
