@@ -21,7 +21,7 @@ namespace editing {
 
 // Longer runs without a break opportunity are not wrapped. Each screen line
 // then costs at most this many characters of measuring.
-inline constexpr qsizetype kLongestWrappedRun = 1000;
+inline constexpr qsizetype kLongestWrappedRun = 500;
 
 // Whether text holds more than `longest` characters in a row with no place
 // where a line may break (Unicode line breaking, as Qt lays out).
