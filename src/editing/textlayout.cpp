@@ -7,6 +7,8 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include <algorithm>
+
 namespace editing {
 
 namespace {
