@@ -22,6 +22,7 @@
 
 #include "compose/attachmentrules.h"
 #include "compose/sendsession.h"
+#include "compose/unicodetyping.h"
 #include "language/m17ninput.h"
 #include "maillib/mailcontrol.h"
 
@@ -152,8 +153,9 @@ class NewMessage : public QMainWindow {
 
   // ----- attachments (newmessage_attach.cpp)
   void addAttach_Click();
-  // Attaches the file at path; says why and adds nothing when it cannot.
-  bool attach_file(const QString& path);
+  // Attaches the file at path, named sendName in the message (the file's own
+  // name when empty); says why and adds nothing when it cannot.
+  bool attach_file(const QString& path, const QString& sendName = {});
   compose::AttachmentEncoding chosenEncoding() const;
 
   // ----- edit, find and text files (newmessage_edit.cpp)
@@ -187,6 +189,31 @@ class NewMessage : public QMainWindow {
   // Unicode in the Unicode fonts) rather than in the display fonts' codes.
   bool writesUnicode() const { return writes_unicode_; }
   bool writes_unicode_ = false;
+  QAction* mnuWriteUnicode = nullptr;  // "&Write in Unicode", the next message's default
+  void mnuWriteUnicode_Click();
+  // Switches this message between Unicode and font codes, converting what
+  // the subject and body hold. False, with a message and nothing changed,
+  // when they hold letters the display fonts cannot show.
+  bool setWritesUnicode(bool on);
+  // Every text an input method types goes in here (newmessage_m17n.cpp),
+  // at box's caret: as it is while writing Unicode, else as the display
+  // font's codes (a method's pieces join the word before the caret). False,
+  // with a note in the status line, for letters the font cannot show; those
+  // are left out.
+  bool insertTypedUnicode(QWidget* box, const QString& text);
+  // Whole Unicode text as font-code runs, each in its script's font; the
+  // subject's single font refuses the other script.
+  bool insertUnicodeRuns(QWidget* box, const QString& text);
+  // A code the key table gave for box: while writing Unicode the word being
+  // typed is shown converted and true is returned; Backspace (8) takes the
+  // word's last code.
+  bool typeCodeInUnicode(QWidget* box, int code);
+  // The Unicode fonts on subject and body (while writing Unicode).
+  void applyUnicodeFonts();
+  // The script typed keys and a single-font box stand for now.
+  FontScript typingScript() const;
+  // The picker's code added at the end of the body, converted.
+  void pickUnicode(int code);
 
   // ----- input methods of m17n (newmessage_m17n.cpp)
   QPushButton* cmdInputMethod = nullptr;  // the chooser in the typing bar
@@ -200,10 +227,6 @@ class NewMessage : public QMainWindow {
   QString inputMethodKey() const;
   // Finishes the pending text of the method into its box.
   void commitPendingTyping();
-  // Every text an input method types goes in here: as it is into a message
-  // written in Unicode, else as the display font's codes. A letter the font
-  // cannot show is left out with a note in the status strip (false).
-  bool insertTypedUnicode(QWidget* target, const QString& text);
 
   // ----- sending (newmessage_send.cpp)
   void Send_Click();
@@ -253,6 +276,11 @@ class NewMessage : public QMainWindow {
   QByteArray draft_;  // Mail1's message before Send filled it in
 
   bool activating_ = false;
+  // The word being typed in Unicode in each box.
+  compose::UnicodeTyping body_typing_;
+  compose::UnicodeTyping subject_typing_;
+  bool typeCodeAt(QWidget* box, int code, std::optional<int> bodyPosition = std::nullopt);
+  void insertAtCaret(QWidget* box, const QList<compose::FontCodeRun>& runs);
 
   // input methods (newmessage_m17n.cpp)
   friend class M17nTyping;

@@ -303,7 +303,10 @@ void NewMessage::deleteBeforeCaret(QWidget* target, int count) {
 }
 
 bool NewMessage::insertTypedUnicode(QWidget* target, const QString& text) {
-  if (text.isEmpty() || !target)
+  if (target != txtSubject && target != txtBody)
+    return false;
+  (target == txtBody ? body_typing_ : subject_typing_).endWord();
+  if (text.isEmpty())
     return true;
   int cursor = 0;
   const QString pending = pendingTypingShown(&cursor);
@@ -311,16 +314,18 @@ bool NewMessage::insertTypedUnicode(QWidget* target, const QString& text) {
     sendInputMethodEvent(target, text, 0, pending, cursor);
     return true;
   }
-  const FontScript script = m17n_ ? m17n_->method().script()
-                                  : scriptOfFontFamily(target->font().family()).value_or(FontScript::Sinhala);
+  if (!m17n_)
+    return insertUnicodeRuns(target, text);
+  // A method's pieces: the word before the caret is read back and changed
+  // only where the new piece changes it.
+  const FontScript script = m17n_->method().script();
   const QString before = textBeforeCaret(target);
   const CaretEdit edit = typeIntoFontCodes(QStringView(before).mid(wordStartBefore(before)), text, script);
   if (!edit.insert.isEmpty() || edit.removeBefore > 0)
     sendInputMethodEvent(target, edit.insert, edit.removeBefore, pending, cursor);
   if (edit.refused.isEmpty())
     return true;
-  statbar->setText(QStringLiteral("The %1 font has no letter for \"%2\", so it was not typed. "
-                                  "Write the message in Unicode to use it.")
+  statbar->setText(QStringLiteral("Not typed: the %1 font cannot show \"%2\" (Attach > Write in Unicode can).")
                        .arg(displayFontOf(script), edit.refused));
   return false;
 }

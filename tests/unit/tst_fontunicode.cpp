@@ -48,16 +48,7 @@ QString spell(const QString& text) {
   return parts.join(QLatin1Char(' '));
 }
 
-QStringList readWords(const QString& file) {
-  QFile f(kSource + QStringLiteral("/tests/data/") + file);
-  if (!f.open(QIODevice::ReadOnly))
-    return {};
-  QStringList words;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (!line.isEmpty() && !line.startsWith('#'))
-      words << QString::fromUtf8(line);
-  return words;
-}
+QStringList readWords(const QString& file) { return readWordList(file); }
 
 struct Letter {
   FontScript script;
