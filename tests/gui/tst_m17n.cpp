@@ -41,7 +41,7 @@ QString keyNameOf(QChar c) {
 }
 
 // The oracle: the same keys through libm17n into a plain text, no window.
-QString expectedText(const QList<Segment>& segments, FontScript script) {
+QString expectedText(const QList<Segment>& segments, std::optional<FontScript> script) {
   M17nTypedText text(script);
   QString table;
   for (const Segment& s : segments) {
@@ -61,10 +61,11 @@ QString expectedText(const QList<Segment>& segments, FontScript script) {
 }
 
 // The first text leaf of a message read by Python's email package.
-QString firstTextOf(QJsonObject part) {
+QString firstTextOf(QJsonObject part, bool utf8) {
   while (part.contains(QStringLiteral("parts")))
     part = part.value(QStringLiteral("parts")).toArray().first().toObject();
-  QString text = QString::fromLatin1(QByteArray::fromHex(part.value(QStringLiteral("data")).toString().toLatin1()));
+  const QByteArray data = QByteArray::fromHex(part.value(QStringLiteral("data")).toString().toLatin1());
+  QString text = utf8 ? QString::fromUtf8(data) : QString::fromLatin1(data);
   return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
@@ -120,6 +121,10 @@ class M17nWindowTest : public MainWindowTest {
     QTest::newRow("subject, click in the body") << "txtSubject" << QStringList{"tamil-itrans:vaNakkam tamizh"} << ta;
     QTest::newRow("subject singlish, Backspace")
         << "txtSubject" << QStringList{"sinhala-singlish:aayuboovan\b\ban"} << si;
+    // -1: the message is written in Unicode.
+    QTest::newRow("Unicode message, singlish and itrans")
+        << "txtBody" << QStringList{"sinhala-singlish:mama gedhara\bi", "tamil-itrans:vaNakkam"} << -1;
+    QTest::newRow("Unicode subject, wijesekera") << "txtSubject" << QStringList{"sinhala-wijesekera:uu f.or"} << -1;
   }
 
   void typingGivesWhatTheMethodGives() {
@@ -127,6 +132,7 @@ class M17nWindowTest : public MainWindowTest {
     QFETCH(QStringList, script);
     QFETCH(int, script_);
     NewMessage* w = compose();
+    QVERIFY(w->setWritesUnicode(script_ < 0));
     QWidget* target = w->findChild<QWidget*>(box);
     const QList<Segment> segments = segmentsOf(script);
     for (const Segment& s : segments) {
@@ -146,7 +152,8 @@ class M17nWindowTest : public MainWindowTest {
           QTest::keyClicks(target, QString(c));
       }
     }
-    const QString expected = expectedText(segments, FontScript(script_));
+    const QString expected =
+        expectedText(segments, script_ < 0 ? std::nullopt : std::optional(FontScript(script_)));
     QVERIFY(!expected.isEmpty());
     if (box == QLatin1String("txtSubject")) {
       QTest::mouseClick(w->txtBody->viewport(), Qt::LeftButton);
@@ -162,7 +169,7 @@ class M17nWindowTest : public MainWindowTest {
     const QStringList queued = outbox.entryList(QDir::Files);
     QCOMPARE(queued.size(), 1);
     const QJsonObject message = readWithPython(QStringLiteral("gui/tst_mime_reader.py"), outbox.filePath(queued.first()));
-    QCOMPARE(firstTextOf(message), expected);
+    QCOMPARE(firstTextOf(message, script_ < 0), expected);
   }
 
   // The same words typed in Singlish and, key by key, on the table's
