@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 
 namespace compose {
 
@@ -48,15 +49,38 @@ DeliveryJournal::DeliveryJournal()
 DeliveryJournal::DeliveryJournal(const QString& path, const QString& outboxFolder)
     : path_(path), outbox_(outboxFolder) {}
 
+DeliveryJournal::DeliveryJournal(const DeliveryJournal& other) { *this = other; }
+
+DeliveryJournal& DeliveryJournal::operator=(const DeliveryJournal& other) {
+  if (this == &other)
+    return *this;
+  path_ = other.path_;
+  outbox_ = other.outbox_;
+  in_flight_ = other.in_flight_;
+  held_ = other.held_;
+  whole_ = other.whole_;
+  ends_in_newline_ = other.ends_in_newline_;
+  appender_.reset();
+  return *this;
+}
+
+DeliveryJournal::~DeliveryJournal() = default;
+
 void DeliveryJournal::load() {
   in_flight_.reset();
   held_.clear();
+  appender_.reset();
+  whole_ = false;
+  ends_in_newline_ = true;
   QFile file(path_);
   if (!file.open(QIODevice::ReadOnly))
     return;
-  const QList<QByteArray> lines = file.readAll().split('\n');
-  if (lines.isEmpty() || lines.first() != kHeader)
+  const QByteArray data = file.readAll();
+  const QList<QByteArray> lines = data.split('\n');
+  if (lines.first() != kHeader)
     return;
+  whole_ = true;
+  ends_in_newline_ = data.endsWith('\n');
   // The last piece follows the last line break: whole lines only.
   for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
     const QList<QByteArray> fields = lines[i].split('\t');
@@ -65,6 +89,8 @@ void DeliveryJournal::load() {
       continue;
     if (fields[0] == "held")
       held_ << *f;
+    else if (fields[0] == "settled")
+      in_flight_.reset();
     else if (fields[0] == "sending")
       in_flight_ = Entry{*f, Loss::ProgramStopped};
     else if (fields[0] == "lost")
@@ -78,7 +104,10 @@ bool DeliveryJournal::save(QString* why) {
     data += line("held", f);
   if (in_flight_)
     data += line(in_flight_->loss == Loss::ConnectionLost ? "lost" : "sending", in_flight_->file);
+  appender_.reset();
   store::WriteResult r = store::writeFileSafely(path_, data);
+  whole_ = r.ok;
+  ends_in_newline_ = true;
   if (r.ok && !store::syncFolder(QFileInfo(path_).absolutePath()))
     r = {false, QStringLiteral("%1 could not be synced to disk.").arg(path_)};
   if (!r.ok && why)
@@ -96,6 +125,33 @@ QueuedFile DeliveryJournal::describe(const QString& file, const QString& label) 
     f.modified = info.lastModified().toMSecsSinceEpoch();
   }
   return f;
+}
+
+bool DeliveryJournal::noteInFlight(const QueuedFile& file, QString* why, Loss loss) {
+  setInFlight(file, loss);
+  if (!whole_)
+    return save(why);
+  if (!appender_) {
+    appender_ = std::make_unique<QFile>(path_);
+    if (!appender_->open(QIODevice::WriteOnly | QIODevice::Append)) {
+      if (why)
+        *why = appender_->errorString();
+      appender_.reset();
+      return false;
+    }
+  }
+  QByteArray bytes = line(loss == Loss::ConnectionLost ? "lost" : "sending", file);
+  if (!ends_in_newline_)
+    bytes.prepend('\n');
+  if (appender_->write(bytes) != bytes.size() || !appender_->flush() || ::fdatasync(appender_->handle()) != 0) {
+    if (why)
+      *why = appender_->errorString();
+    appender_.reset();
+    whole_ = false;  // rewritten whole next time
+    return false;
+  }
+  ends_in_newline_ = true;
+  return true;
 }
 
 void DeliveryJournal::setInFlight(const QueuedFile& file, Loss loss) { in_flight_ = Entry{file, loss}; }

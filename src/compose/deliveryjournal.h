@@ -1,8 +1,10 @@
 #pragma once
 // The OutBox's record of sending, one small file in the mailbox root.
 //
-// Before a message's data ends, the record names it as in flight; the next
-// message's record replaces it once the first is in Sent. A record that
+// Before a message's data ends, a line appended to the record (and synced)
+// names it as in flight; the next message's line supersedes it once the
+// first is in Sent. A line cut off by a crash is passed over: it was being
+// written before its message's data ended, so that message did not go. A record that
 // still names a file in the OutBox, unchanged, means nobody knows whether
 // the server took that message (the program stopped, or the connection was
 // lost after the data went out): it is not sent again without asking.
@@ -10,9 +12,11 @@
 // The record also keeps the messages the user chose not to send again:
 // they are held in the OutBox, and a delivery run leaves them there unless
 // nothing else is queued, when it asks about them once more.
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 namespace compose {
@@ -37,12 +41,18 @@ class DeliveryJournal {
   // The record of the store's OutBox.
   DeliveryJournal();
   DeliveryJournal(const QString& path, const QString& outboxFolder);
+  DeliveryJournal(const DeliveryJournal& other);
+  DeliveryJournal& operator=(const DeliveryJournal& other);
+  ~DeliveryJournal();
 
   // Reads the file; none is an empty record, and lines that cannot be read
   // are passed over.
   void load();
-  // Writes it safely and syncs the folder.
+  // Writes it whole and safely, and syncs the folder.
   bool save(QString* why);
+  // Notes file as in flight: one line appended and synced (the whole
+  // record is written when there is none yet).
+  bool noteInFlight(const QueuedFile& file, QString* why, Loss loss = Loss::ProgramStopped);
 
   // What is on disk now for an OutBox file (by full path).
   QueuedFile describe(const QString& file, const QString& label = {}) const;
@@ -73,6 +83,9 @@ class DeliveryJournal {
   QString outbox_;
   std::optional<Entry> in_flight_;
   QList<QueuedFile> held_;
+  bool whole_ = false;              // the file holds a readable record
+  bool ends_in_newline_ = true;     // false after a line cut off by a crash
+  std::unique_ptr<QFile> appender_;  // open for notes since the last save
 };
 
 // The message files of the store's OutBox (full paths), in name order.

@@ -153,9 +153,8 @@ bool SendSession::loadNextFile() {
 
 bool SendSession::noteInFlight() {
   const QString label = QStringLiteral("\"%1\" to %2").arg(control_->Subject(), control_->To());
-  journal_.setInFlight(journal_.describe(files_[current_], label));
   QString why;
-  if (journal_.save(&why))
+  if (journal_.noteInFlight(journal_.describe(files_[current_], label), &why))
     return true;
   stop(QStringLiteral("The OutBox record could not be written (%1), so the message %2 was not sent: after "
                       "a crash it could otherwise go out twice.")

@@ -36,6 +36,7 @@ class DeliveryJournalTest : public QObject {
  private Q_SLOTS:
   void choosesWhatToSend_data();
   void choosesWhatToSend();
+  void noteAfterATornLineIsRead();
 };
 
 void DeliveryJournalTest::choosesWhatToSend_data() {
@@ -127,6 +128,22 @@ void DeliveryJournalTest::choosesWhatToSend() {
     QCOMPARE(after.isHeld(queuedPath(root, n)), held.contains(QString::number(n)));
     QVERIFY(!after.isUnknown(queuedPath(root, n)));
   }
+}
+
+// A crash cut the last note short; the next session's note still counts.
+void DeliveryJournalTest::noteAfterATornLineIsRead() {
+  TestRoot root;
+  resetProgramState(root);
+  root.write(QStringLiteral("OutBox/00000002.msg"), "message 2");
+  compose::DeliveryJournal journal;
+  QVERIFY(journal.save(nullptr));
+  append(journal.path(), "sending\t00000002.msg\t9");
+  journal.load();
+  QVERIFY(!journal.isUnknown(queuedPath(root, 2)));
+  QVERIFY(journal.noteInFlight(journal.describe(queuedPath(root, 2)), nullptr));
+  compose::DeliveryJournal after;
+  after.load();
+  QVERIFY(after.isUnknown(queuedPath(root, 2)));
 }
 
 QTEST_GUILESS_MAIN(DeliveryJournalTest)
