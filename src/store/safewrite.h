@@ -22,7 +22,7 @@ WriteResult writeFileSafely(const QString& path, const QByteArray& data, bool ov
 bool syncFolder(const QString& folder);
 
 // Renames from to to (an existing file at to is never replaced) so that the
-// move lasts through a power cut: the file and both folders are synced.
+// move lasts through a power cut: the file and its new folder are synced.
 // A move that happened but could not be synced still fails, with the reason.
 WriteResult moveFileSafely(const QString& from, const QString& to);
 

@@ -3,6 +3,7 @@
 // back from Dovecot through GetMail unchanged; offline Send and Deliver
 // Messages; failures (wrong password, refused recipient, a server that cuts
 // off or falls silent) keep everything; a forward carries its files once.
+#include "compose/deliveryjournal.h"
 #include "compose/newmessage.h"
 #include "language/fonts.h"
 #include "language/languagestate.h"
@@ -254,6 +255,13 @@ void SendServersTest::offlineSendThenDeliver() {
   QVERIFY2(prompter_->messages.isEmpty(), qPrintable(prompter_->messages.join(QLatin1Char('\n'))));
   QCOMPARE(names(QStringLiteral("OutBox")).size(), 3);
   QCOMPARE(servers_.messageCount(), 0);
+  if (fromComposeWindow) {
+    // The program stopped while the second was under way: it goes once asked.
+    compose::DeliveryJournal journal;
+    journal.load();
+    QVERIFY(journal.noteInFlight(journal.describe(root_->path(QStringLiteral("OutBox/") + names(QStringLiteral("OutBox"))[1])), nullptr));
+    prompter_->questionAnswers.enqueue(true);
+  }
 
   // The OutBox is on view while it is delivered.
   form_->listFolders->setCurrentItem(form_->listFolders->findItems(QStringLiteral("OutBox"), Qt::MatchFixedString).first());
@@ -275,6 +283,7 @@ void SendServersTest::offlineSendThenDeliver() {
   QVERIFY(QTest::qWaitFor([&] { return !newMessage()->isSending(); }, 10000));
   QVERIFY2(prompter_->messages.isEmpty(), qPrintable(prompter_->messages.join(QLatin1Char('\n'))));
   QVERIFY(names(QStringLiteral("OutBox")).isEmpty());
+  QCOMPARE(prompter_->questions.size(), fromComposeWindow ? 1 : 0);
   QCOMPARE(mailStore().current_folder, QStringLiteral("Outbox"));
   QCOMPARE(form_->listMessages->count(), 0);
   if (fromComposeWindow) {
