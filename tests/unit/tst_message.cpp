@@ -5,6 +5,7 @@
 // encodings, damaged structures.
 #include "maillib/addresses.h"
 #include "maillib/mailcontrol.h"
+#include "maillib/messageengine.h"
 #include "maillib/mimetext.h"
 #include "maillib/parameters.h"
 #include "maillib/transfercodec.h"
@@ -496,6 +497,31 @@ class TestMessage : public QObject {
     // Each start would once look for its end through all the rest.
     const QByteArray starts = QByteArray("=?a?b?A").repeated(200000);
     QTest::newRow("200,000 words that never end") << starts << QString::fromLatin1(starts);
+  }
+
+  void headerBlocksSplitIntoFields_data() {
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QString>("fields");  // name=value, "|" between; folds shown as "/"
+    QTest::addColumn<int>("bodyStart");
+    QTest::newRow("crlf folds") << QByteArray("Received: a\r\n\tb\r\n c\r\nTo: x\r\n\r\nbody")
+                                << QStringLiteral("Received=a/\tb/ c|To=x") << 30;
+    QTest::newRow("lf, blank before colon, empty value") << QByteArray("Subject :  hi\nX-Empty:\n\nbody")
+                                                         << QStringLiteral("Subject=hi|X-Empty=") << 24;
+    QTest::newRow("mbox line, no empty line") << QByteArray("From me Sat\nFrom: a\n b")
+                                              << QStringLiteral("From=a/ b") << 22;
+    QTest::newRow("a non-header line starts the body") << QByteArray("To: x\r\nnot a header\r\n")
+                                                       << QStringLiteral("To=x") << 7;
+    QTest::newRow("leading fold is no field") << QByteArray(" x\r\nTo: y\r\n") << QString() << 0;
+  }
+
+  void headerBlocksSplitIntoFields() {
+    QFETCH(QByteArray, block);
+    qsizetype bodyStart = -1;
+    QStringList fields;
+    for (const maillib::Header& h : maillib::parseHeaderBlock(block, 0, &bodyStart))
+      fields += QString::fromLatin1(h.name + "=" + QByteArray(h.raw).replace("\r\n", "/"));
+    QTEST(fields.join(QLatin1Char('|')), "fields");
+    QTEST(int(bodyStart), "bodyStart");
   }
 
   void longValuesFold_data() {
