@@ -150,8 +150,9 @@ class NewMessage : public QMainWindow {
 
   // ----- attachments (newmessage_attach.cpp)
   void addAttach_Click();
-  // Attaches the file at path; says why and adds nothing when it cannot.
-  bool attach_file(const QString& path);
+  // Attaches the file at path, named sendName in the message (the file's own
+  // name when empty); says why and adds nothing when it cannot.
+  bool attach_file(const QString& path, const QString& sendName = {});
   compose::AttachmentEncoding chosenEncoding() const;
 
   // ----- edit, find and text files (newmessage_edit.cpp)

@@ -2,6 +2,7 @@
 
 #include "compose/newmessage.h"
 #include "editing/bodytext.h"
+#include "editing/textlayout.h"
 
 #include <QTextCursor>
 
@@ -18,9 +19,7 @@ void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& font
     quoted.setFontFamilies({fontFamily});
   body->clear();
   QTextCursor cursor(body->document());
-  cursor.beginEditBlock();
-  cursor.insertText(editing::withLf(quote), quoted);
-  cursor.endEditBlock();
+  editing::insertLaidOutText(cursor, editing::withLf(quote), quoted);
   cursor.movePosition(QTextCursor::Start);
   body->setTextCursor(cursor);
   body->setCurrentCharFormat(typing);
@@ -36,8 +35,10 @@ void fillComposeWindow(NewMessage& window, const ReplyDraft& draft, const QStrin
     return;
   window.clearAttachments();
   window.forwardlist->clear();
-  for (const QString& file : draft.files)
-    window.forwardlist->addItem(file);
+  // Each path with the name it goes out under: the saved file may carry
+  // another name when Files held one with other bytes.
+  for (qsizetype i = 0; i < draft.files.size(); ++i)
+    window.forwardlist->addItem(draft.files[i], draft.fileNames.value(i));
 }
 
 }  // namespace compose

@@ -68,6 +68,7 @@ QString helpText() {
       "       tovelmail --check\n"
       "       tovelmail --to-unicode sinhala|tamil  <font-codes >utf-8\n"
       "       tovelmail --from-unicode sinhala|tamil  <utf-8 >font-codes\n"
+      "       tovelmail --detect-script  <lines >labels\n"
       "\n"
       "A desktop mail client for Sinhala, Tamil and English mail.\n"
       "\n"
@@ -78,6 +79,9 @@ QString helpText() {
       "  --to-unicode, --from-unicode\n"
       "                  convert text between font codes and Unicode on\n"
       "                  standard input and output; no window opens\n"
+      "  --detect-script for each line of standard input print the script it\n"
+      "                  is in: latin, sinhala-font, tamil-font (the codes of\n"
+      "                  the display fonts), sinhala or tamil (Unicode)\n"
       "  -v, --version   print the version and exit\n"
       "  -h, --help      print this help and exit\n"
       "\n"
@@ -87,5 +91,7 @@ QString helpText() {
       "                      $XDG_CONFIG_HOME/TovelMail/tovelmail.ini)\n"
       "  TOVELMAIL_CA_FILE   PEM file of further trusted CA certificates\n"
       "  TOVELMAIL_TIMEOUT_MS  network time-out in milliseconds (default 60000)\n"
+      "  TOVELMAIL_KEYRING   off: the POP password stays in the settings file\n"
+      "                      even when a desktop keyring is there\n"
       "  QT_QPA_PLATFORM     Qt's display platform (offscreen: no display)\n");
 }

@@ -375,34 +375,56 @@ class UnicodeTest : public MainWindowTest {
     QCOMPARE(w->cmbAttachments->count(), 0);
   }
 
+  // What Files already holds under an attachment's name: another file
+  // stays as it is and is not sent; the same bytes are sent from there,
+  // with no copy added, however often the message is forwarded.
+  void forwardAttachesEachFileOnceWithItsBytes_data() {
+    QTest::addColumn<QByteArray>("inFiles");
+    QTest::addColumn<QStringList>("filesAfter");
+    QTest::newRow("other bytes") << QByteArray("an older photo")
+                                 << QStringList{"notes.bin", "photo (2).gif", "photo.gif"};
+    QTest::newRow("the same bytes") << "GIF89a" + someBytes(3) << QStringList{"notes.bin", "photo.gif"};
+  }
+
   void forwardAttachesEachFileOnceWithItsBytes() {
+    QFETCH(QByteArray, inFiles);
+    QFETCH(QStringList, filesAfter);
     const QList<Attachment> files = {{"photo.gif", "GIF89a" + someBytes(3)}, {"notes.bin", someBytes(4)}};
     root_->write(QStringLiteral("Inbox/00000001.msg"), withAttachments("Two files", files));
     root_->write(QStringLiteral("Inbox/00000002.msg"), withAttachments("Other", {{"notes.bin", "other"}}));
-    // An older file of the same name from another message stays as it is
-    // and is not what goes out.
-    root_->write(QStringLiteral("Files/photo.gif"), "an older photo");
+    root_->write(QStringLiteral("Files/photo.gif"), inFiles);
     showMessage(0);
-    form_->listFolders_Click();  // the control now holds the folder's last message
-    QTest::mouseClick(form_->forward_msg, Qt::LeftButton);
-    NewMessage* w = compose();
-    QCOMPARE(w->txtSubject->text(), QStringLiteral("Two files"));
-    QVERIFY(w->txtTo->text().isEmpty());
-    QVERIFY(composeBody().contains(QLatin1String("Subject: Two files\n")));
-    for (int i = 0; i < 3; ++i) {
-      form_->activateWindow();
-      w->activateWindow();
-      w->Form_Activate();
-      QCoreApplication::processEvents();
+    for (int forward = 0; forward < 2; ++forward) {
+      form_->listFolders_Click();  // the control now holds the folder's last message
+      if (forward > 0)
+        prompter_->questionAnswers.enqueue(true);  // give up the first forward
+      QTest::mouseClick(form_->forward_msg, Qt::LeftButton);
+      NewMessage* w = compose();
+      QCOMPARE(w->txtSubject->text(), QStringLiteral("Two files"));
+      QVERIFY(w->txtTo->text().isEmpty());
+      QVERIFY(composeBody().contains(QLatin1String("Subject: Two files\n")));
+      for (int i = 0; i < 3; ++i) {
+        form_->activateWindow();
+        w->activateWindow();
+        w->Form_Activate();
+        QCoreApplication::processEvents();
+      }
+      QCOMPARE(w->cmbAttachments->count(), 2);
+      QCOMPARE(w->Mail1->PartCount(), 2);
+      QCOMPARE(w->forwardlist->count(), 0);
+      // Each part goes out with its bytes under the name it had.
+      const QByteArray sent = w->Mail1->messageBytes(false);
+      for (int i = 0; i < 2; ++i) {
+        QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
+        QVERIFY(sent.contains("filename=\"" + files[i].name + "\""));
+      }
+      QVERIFY(!sent.contains("(2)"));
+      QCOMPARE(QDir(root_->path(QStringLiteral("Files"))).entryList(QDir::Files), filesAfter);
     }
-    QCOMPARE(w->cmbAttachments->count(), 2);
-    QCOMPARE(w->Mail1->PartCount(), 2);
-    for (int i = 0; i < 2; ++i)
-      QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
-    QCOMPARE(w->forwardlist->count(), 0);
-    QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
+    QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), inFiles);
     QVERIFY(prompter_->messages.isEmpty());
     // an opener that fills the window anew starts from an empty message
+    NewMessage* w = compose();
     w->clearAttachments();
     QCOMPARE(w->cmbAttachments->count(), 0);
     QCOMPARE(w->Mail1->PartCount(), 0);
