@@ -9,17 +9,30 @@ namespace compose {
 
 namespace {
 
-void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& fontFamily) {
+void putQuoteIntoBody(QTextEdit* body, const ReplyDraft& draft, const QString& fontFamily) {
   // What is typed above the quote keeps the colour and font of typing.
   const QTextCharFormat typing = body->currentCharFormat();
   QTextCharFormat quoted = typing;
   quoted.setForeground(kQuoteColour);
   if (!fontFamily.isEmpty())
     quoted.setFontFamilies({fontFamily});
+  const QString quote = editing::withLf(draft.quote);
   body->clear();
   QTextCursor cursor(body->document());
   cursor.beginEditBlock();
-  cursor.insertText(editing::withLf(quote), quoted);
+  if (draft.quoteRuns.isEmpty()) {
+    cursor.insertText(quote, quoted);
+  } else {
+    // Each text in the font of its own script.
+    const ScriptFonts fonts(body->font());
+    const ScriptRuns& runs = draft.quoteRuns;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+      const qsizetype end = i + 1 < runs.size() ? runs[i + 1].start : quote.size();
+      QTextCharFormat format = quoted;
+      format.setFontFamilies(fonts.font(runs[i].script).families());
+      cursor.insertText(quote.mid(runs[i].start, end - runs[i].start), format);
+    }
+  }
   cursor.endEditBlock();
   cursor.movePosition(QTextCursor::Start);
   body->setTextCursor(cursor);
@@ -29,7 +42,7 @@ void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& font
 }  // namespace
 
 void fillComposeWindow(NewMessage& window, const ReplyDraft& draft, const QString& quoteFontFamily) {
-  putQuoteIntoBody(window.txtBody, draft.quote, quoteFontFamily);
+  putQuoteIntoBody(window.txtBody, draft, quoteFontFamily);
   window.txtTo->setText(draft.to);
   window.txtSubject->setText(draft.subject);
   if (!draft.forward)

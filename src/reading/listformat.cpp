@@ -1,5 +1,8 @@
 #include "reading/listformat.h"
 
+#include "maillib/charsets.h"
+
+#include <algorithm>
 #include <utility>
 
 namespace reading {
@@ -42,10 +45,51 @@ void sort_file_names(QStringList& names) {
 }
 
 QString messageListEntry(QString sender, QString subject, QString date) {
-  QString from = name_before_address(sender);
-  return pad_column(from, kSenderWidth) + QLatin1Char('\t') + pad_column(subject, kSubjectWidth) +
-         QLatin1Char('\t') + pad_column(date, kDateWidth);
+  return listRow(std::move(sender), std::move(subject), std::move(date), FontChoice::DisplayFont).text;
 }
 
+quint32 ListCells::pack() const {
+  return quint32(senderEnd & 0xFF) | quint32(subjectEnd & 0xFF) << 8 | quint32(scripts[0]) << 16 |
+         quint32(scripts[1]) << 20 | quint32(scripts[2]) << 24;
+}
+
+ListCells ListCells::unpack(quint32 packed) {
+  ListCells cells;
+  cells.senderEnd = int(packed & 0xFF);
+  cells.subjectEnd = int(packed >> 8 & 0xFF);
+  for (int i = 0; i < 3; ++i)
+    cells.scripts[size_t(i)] = TextScript(packed >> (16 + 4 * i) & 0xF);
+  return cells;
+}
+
+ListRow listRow(QString sender, QString subject, QString date, FontChoice choice) {
+  QString from = name_before_address(sender);
+  ListRow row;
+  row.cells.scripts = {scriptOf(from), scriptOf(subject), scriptOf(date)};
+  const QString columns[3] = {pad_column(from, kSenderWidth), pad_column(subject, kSubjectWidth),
+                              pad_column(date, kDateWidth)};
+  row.cells.senderEnd = int(columns[0].size());
+  row.cells.subjectEnd = int(columns[0].size() + 1 + columns[1].size());
+  const QString stored = columns[0] + QLatin1Char('\t') + columns[1] + QLatin1Char('\t') + columns[2];
+  row.text = listRowText(stored, row.cells, choice);
+  if (row.text != stored)
+    row.stored = stored;
+  return row;
+}
+
+QString listRowText(const QString& stored, const ListCells& cells, FontChoice choice) {
+  if (!maillib::charsets::hasWindows1252Bytes(stored))
+    return stored;
+  const qsizetype ends[3] = {cells.senderEnd, cells.subjectEnd, stored.size()};
+  QString text = stored;
+  qsizetype start = 0;
+  for (int i = 0; i < 3; ++i) {
+    const qsizetype end = std::clamp<qsizetype>(ends[i], start, stored.size());
+    if (inUnicodeFont(cells.scripts[size_t(i)], choice))
+      text.replace(start, end - start, maillib::charsets::windows1252(stored.mid(start, end - start)));
+    start = std::min(end + 1, stored.size());
+  }
+  return text;
+}
 
 }  // namespace reading
