@@ -8,6 +8,7 @@
 #                                 bench/run_send_bench.sh exists)
 #   start-up to the main window   vs a bare Qt window (offscreen)
 #   10,000-message folder shown   vs plain reads of their header blocks
+#   script detection (1 MB, cells) vs Latin-1 decoding of the same bytes
 # Installs nothing: a missing anchor is named with the command that brings it.
 #
 # usage: bench/compare.sh [BUILD_DIR]      (BENCH_ROUNDS: fetch and send rounds, 3)
@@ -27,7 +28,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 echo "building the benchmarks ..." >&2
-targets=(tovelmail bench_listing_load bench_parse bench_fetch fetchchild bench_list_window bench_startup)
+targets=(tovelmail bench_listing_load bench_parse bench_fetch fetchchild bench_list_window bench_startup bench_detect)
 [[ -f $src/bench/bench_send.cpp ]] && targets+=(bench_send)
 nice -n 10 cmake --build "$build" --target "${targets[@]}" >"$log/build.txt" 2>&1 || { cat "$log/build.txt"; exit 1; }
 bin=$build/bin
@@ -114,6 +115,18 @@ if QT_QPA_PLATFORM=offscreen nice -n 10 "$bin/bench_list_window" 10000 100 3 >"$
 else
   skip "10,000-message folder in window" "bench_list_window failed"
   tail -5 "$log/window.txt" >&2
+fi
+
+echo "script detection ..." >&2
+if nice -n 10 "$bin/bench_detect" >"$log/detect.txt" 2>&1; then
+  while read -r label ours anchor; do
+    row "detect script, 1 MB $label" "$ours ms" "Latin-1 decoding" "$anchor ms" "$(ratio "$ours" "$anchor")"
+  done < <(awk '$1 == "message" {print $2, $3, $5}' "$log/detect.txt")
+  read -r ours anchor < <(awk '$1 == "cells" {print $3, $5}' "$log/detect.txt")
+  row "detect script, one list cell" "$ours ns" "Latin-1 decoding" "$anchor ns" "$(ratio "$ours" "$anchor")"
+else
+  skip "script detection" "bench_detect failed"
+  tail -5 "$log/detect.txt" >&2
 fi
 
 echo

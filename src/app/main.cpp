@@ -1,4 +1,5 @@
 #include "language/fonts.h"
+#include "language/scriptcli.h"
 #include "language/unicodecli.h"
 #include "platform/paths.h"
 #include "platform/windowmanager.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
   QElapsedTimer sinceStart;
   sinceStart.start();
   if (const std::optional<int> status = runUnicodeCommand(argc, argv))
+    return *status;
+  if (const std::optional<int> status = runScriptCommand(argc, argv))
     return *status;
 
   // Version, help and mistakes are answered before Qt needs a display.

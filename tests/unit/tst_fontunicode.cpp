@@ -4,7 +4,8 @@
 // every letter of the scripts is listed and typed; font-code text <->
 // Unicode: real words, the font's visual order, what passes through, how
 // the result looks next to the Noto fonts; and the command line: the
-// program's own options among Qt's, and the conversions it runs.
+// program's own options among Qt's, the conversions and the script
+// detection it runs.
 #include "language/fonts.h"
 #include "language/fontunicode.h"
 #include "language/languagestate.h"
@@ -505,6 +506,14 @@ class FontUnicodeTest : public QObject {
     QTest::newRow("not shown by the font") << QStringList{"--from-unicode", "sinhala"} << QStringLiteral("ක😀ම\n").toUtf8()
                                            << QByteArray("l?u\n") << 1 << QStringLiteral("1 character has no code in the Sinhala font");
     QTest::newRow("not utf-8") << QStringList{"--from-unicode", "tamil"} << QByteArray("a\xFF\n") << QByteArray("a?\n") << 1 << QStringLiteral("not valid UTF-8");
+    const QByteArray lines = QByteArray("Nimal Perera\r\nuu f.or hkjd\n\nvNkxkmx tmbzx\n") + QStringLiteral("ආයුබෝවන්\nவணக்கம்").toUtf8();
+    QTest::newRow("detect script") << QStringList{"--detect-script"} << lines
+                                   << QByteArray("latin\nsinhala-font\nlatin\ntamil-font\nsinhala\ntamil\n") << 0 << QString();
+    QTest::newRow("detect script, no input") << QStringList{"--detect-script"} << QByteArray() << QByteArray() << 0 << QString();
+    QTest::newRow("detect script, a file") << QStringList{"--detect-script", "mail.txt"} << QByteArray("x\n") << QByteArray() << 2
+                                           << QStringLiteral("unexpected argument \"mail.txt\"");
+    QTest::newRow("detect script and more") << QStringList{"--no-splash", "--detect-script"} << QByteArray("x\n") << QByteArray() << 2
+                                            << QStringLiteral("usage: tovelmail --detect-script");
   }
 
   void commandLine() {
