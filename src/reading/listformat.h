@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 namespace reading {
 
@@ -29,11 +30,14 @@ void sort_file_names(QStringList& names);
 QString messageListEntry(QString sender, QString subject, QString date);
 
 // Where the columns of an entry end and the script of each, kept with the
-// entry under kListCellsRole as one number.
+// entry under kListCellsRole as one number. A column's script is judged
+// when the entry is built only where its characters depend on it (bytes
+// that windows-1252 reads otherwise); the others are judged when first
+// drawn, so a large folder lists at the speed of its files.
 struct ListCells {
   int senderEnd = 0;   // position of the TAB after the sender column
   int subjectEnd = 0;  // position of the TAB after the subject column
-  std::array<TextScript, 3> scripts{};
+  std::array<std::optional<TextScript>, 3> scripts{};
   quint32 pack() const;
   static ListCells unpack(quint32 packed);
 };

@@ -1,6 +1,7 @@
 #include "reading/messagelistdelegate.h"
 
 #include "reading/listformat.h"
+#include "reading/textscripts.h"
 
 #include <QApplication>
 #include <cmath>
@@ -14,6 +15,8 @@ namespace {
 
 // A tab past the last stop moves on by this much, as a text layout does.
 constexpr qreal kTabDistance = 80.0;
+// Texts judged are kept up to this many, about a few screens of folders.
+constexpr qsizetype kJudgedTexts = 20000;
 
 const QFont& listFontOf(const QStyleOptionViewItem& option) {
   return option.widget ? option.widget->font() : option.font;
@@ -46,6 +49,17 @@ qreal TabStopDelegate::nextStop(const QList<qreal>& stops, qreal x) const {
   return (std::floor(x / kTabDistance) + 1) * kTabDistance;
 }
 
+TextScript TabStopDelegate::judged(const QString& text) const {
+  auto found = judged_.constFind(text);
+  if (found != judged_.constEnd())
+    return *found;
+  if (judged_.size() >= kJudgedTexts)
+    judged_.clear();
+  const TextScript script = scriptOf(text);
+  judged_.insert(text, script);
+  return script;
+}
+
 QList<TabStopDelegate::Cell> TabStopDelegate::cells(const QStyleOptionViewItem& option,
                                                     const QModelIndex& index) const {
   const QVariant packed = index.data(kListCellsRole);
@@ -59,7 +73,10 @@ QList<TabStopDelegate::Cell> TabStopDelegate::cells(const QStyleOptionViewItem& 
   qsizetype start = 0;
   for (int i = 0; i < 3; ++i) {
     const qsizetype end = std::clamp<qsizetype>(ends[i], start, text.size());
-    out.append({text.mid(start, end - start), fonts.font(layout.scripts[size_t(i)])});
+    QString cell = text.mid(start, end - start);
+    const std::optional<TextScript>& script = layout.scripts[size_t(i)];
+    const QFont& font = fonts.font(script ? *script : judged(cell));
+    out.append({std::move(cell), font});
     start = std::min(end + 1, text.size());
   }
   return out;

@@ -4,9 +4,10 @@
 // horizontal dialog unit is a quarter of the list font's average character
 // width), as a Windows list box with tab stops does. With cell fonts on,
 // each column of an entry that carries its cells (kListCellsRole) is drawn
-// in the font of its own script.
+// in the font of its own script, judged when the entry is first drawn.
 #include "language/scriptfonts.h"
 
+#include <QHash>
 #include <QList>
 #include <QStyledItemDelegate>
 #include <optional>
@@ -41,10 +42,14 @@ class TabStopDelegate : public QStyledItemDelegate {
   const ScriptFonts& fontsFor(const QFont& listFont) const;
   // Where a column starts that follows text ending at x: the next stop.
   qreal nextStop(const QList<qreal>& stops, qreal x) const;
+  // The script of a column not judged when its entry was built; each text
+  // is judged once.
+  TextScript judged(const QString& text) const;
 
   QList<int> stops_;
   bool cell_fonts_ = false;
   mutable std::optional<ScriptFonts> fonts_;
+  mutable QHash<QString, TextScript> judged_;
 };
 
 }  // namespace reading

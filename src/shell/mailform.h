@@ -182,6 +182,7 @@ class MailForm : public QMainWindow {
   reading::FontChoice shown_choice = reading::FontChoice::PerText;   // of the view shown
   void fontsChanged();        // the list's texts and the view follow a new choice
   void applyTextFonts();      // each text of the view in its script's font
+  void applyFolderFonts(int first, int last);  // each folder name in its script's font
   compose::QuoteSource shownQuoteSource() const;  // the message on view, as it reads there
 
   // ----- Sinhala and Tamil as Unicode (mailform_unicode.cpp)

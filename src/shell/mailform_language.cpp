@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <optional>
 
 namespace {
 void setFontName(QWidget* widget, const QString& name) {
@@ -37,6 +38,20 @@ void MailForm::createAutoFontSupport() {
   mnuAutoFont->setCheckable(true);
   mnuAutoFont->setChecked(settingsBackend().query_value(kAutoFontSetting) != QLatin1String("0"));
   connect(mnuAutoFont, &QAction::triggered, this, &MailForm::mnuAutoFont_Click);
+  connect(listFolders->model(), &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { applyFolderFonts(first, last); });
+}
+
+void MailForm::applyFolderFonts(int first, int last) {
+  const std::optional<ScriptFonts> fonts =
+      automaticFonts() ? std::optional<ScriptFonts>(listFolders->font()) : std::nullopt;
+  for (int row = std::max(first, 0); row <= last && row < listFolders->count(); ++row) {
+    QListWidgetItem* item = listFolders->item(row);
+    if (fonts)
+      item->setFont(fonts->font(reading::scriptOf(item->text())));
+    else
+      item->setData(Qt::FontRole, QVariant());
+  }
 }
 
 bool MailForm::automaticFonts() const { return mnuAutoFont && mnuAutoFont->isChecked(); }
@@ -60,6 +75,7 @@ void MailForm::mnuAutoFont_Click() {
 void MailForm::fontsChanged() {
   if (auto* delegate = qobject_cast<reading::TabStopDelegate*>(listMessages->itemDelegate()))
     delegate->setCellFonts(automaticFonts());
+  applyFolderFonts(0, listFolders->count() - 1);
   const reading::FontChoice listChoice = fontChoiceOf(listMessages);
   if (listChoice != listed_choice) {
     listed_choice = listChoice;

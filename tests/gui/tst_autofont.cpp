@@ -92,6 +92,7 @@ class AutoFontTest : public MainWindowTest {
     QCOMPARE(form_->textBody->toPlainText(), body + QLatin1Char('\n'));
     QCOMPARE(listFonts(), QStringList({kEnglishFont, subject, kEnglishFont}));
     QCOMPARE(familyAt(form_->textBody->document(), 1), subject);
+    QCOMPARE(form_->listFolders->currentItem()->font().families().value(0), kEnglishFont);
 
     // Off: the font of the language chosen, as the Language menu sets it.
     form_->mnuAutoFont->trigger();
