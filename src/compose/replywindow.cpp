@@ -24,12 +24,14 @@ void putQuoteIntoBody(QTextEdit* body, const ReplyDraft& draft, const QString& f
     cursor.insertText(quote, quoted);
   } else {
     // Each text in the font of its own script.
-    const ScriptFonts fonts(body->font());
+    const ScriptFonts fonts(body->font(), true);
     const ScriptRuns& runs = draft.quoteRuns;
     for (qsizetype i = 0; i < runs.size(); ++i) {
       const qsizetype end = i + 1 < runs.size() ? runs[i + 1].start : quote.size();
       QTextCharFormat format = quoted;
-      format.setFontFamilies(fonts.font(runs[i].script).families());
+      const QFont& font = fonts.font(runs[i].script);
+      format.setFontFamilies(font.families());
+      format.setFontPointSize(font.pointSizeF());
       cursor.insertText(quote.mid(runs[i].start, end - runs[i].start), format);
     }
   }

@@ -24,10 +24,12 @@ using ScriptRuns = QList<ScriptRun>;
 void appendRun(ScriptRuns& runs, qsizetype start, TextScript script);
 
 // The fonts of the five scripts for one base font (its size and style
-// kept), made once.
+// kept), made once. With sizes paired, the English font and the display
+// fonts take the sizes the Language menu pairs them with (Verdana 10 beside
+// Nelira98 and Velan_nm 12), whichever of them the base is.
 class ScriptFonts {
  public:
-  explicit ScriptFonts(const QFont& base = QFont());
+  explicit ScriptFonts(const QFont& base = QFont(), bool pairSizes = false);
   const QFont& base() const { return base_; }
   const QFont& font(TextScript script) const { return fonts_[size_t(script)]; }
   // The tallest line any of the fonts needs.

@@ -68,8 +68,6 @@ void MailForm::mnuAutoFont_Click() {
   store.create_key();
   store.set_key_value(kAutoFontSetting, automaticFonts() ? QStringLiteral("1") : QStringLiteral("0"));
   fontsChanged();
-  // Without per-text fonts the view is back in the widget's own font.
-  applyUnicodeViewFont();
 }
 
 void MailForm::fontsChanged() {
@@ -102,10 +100,12 @@ void MailForm::fontsChanged() {
   if (fontChoiceOf(textBody) != shown_choice && (message_loaded || !shown_message_path.isEmpty()) &&
       reloadShownMessage())
     showLoadedMessage();
+  else
+    applyUnicodeViewFont();
 }
 
 void MailForm::applyTextFonts() {
-  const ScriptFonts fonts(textBody->font());
+  const ScriptFonts fonts(textBody->font(), true);
   const ScriptRuns runs = reading::viewRuns(shown_view);
   QTextDocument* document = textBody->document();
   const int end = document->characterCount() - 1;
@@ -122,7 +122,9 @@ void MailForm::applyTextFonts() {
     cursor.setPosition(int(from));
     cursor.setPosition(int(to), QTextCursor::KeepAnchor);
     QTextCharFormat format;
-    format.setFontFamilies(fonts.font(runs[i].script).families());
+    const QFont& font = fonts.font(runs[i].script);
+    format.setFontFamilies(font.families());
+    format.setFontPointSize(font.pointSizeF());
     cursor.mergeCharFormat(format);
   }
 }
