@@ -434,6 +434,23 @@ class ReadingTest : public QObject {
       QCOMPARE(int(read.script), script);
   }
 
+  // Each part of a message reads by its own label; a label not known here
+  // is told of.
+  void partsReadByTheirOwnCharset() {
+    MailControl control;
+    QVERIFY(control.loadMessageBytes(
+        "From: a@b.lk\r\nSubject: x\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
+        "--B\r\nContent-Type: text/plain; charset=windows-1252\r\n\r\nHe said \x93yes\x94\r\n"
+        "--B\r\nContent-Type: text/plain; charset=x-martian\r\n\r\nabc \x93\r\n--B--\r\n"));
+    RenderedMessage view = MessageRenderer(control, true).render();
+    readView(view, FontChoice::PerText);
+    QVERIFY(view.text().endsWith(QStringLiteral("He said “yes”\nabc “\n")));
+    QCOMPARE(view.problems.size(), 1);
+    QVERIFY(view.problems.first().contains(QLatin1String("\"x-martian\"")));
+    const ScriptRuns runs = viewRuns(view);
+    QCOMPARE(runs, ScriptRuns({{0, TextScript::Latin}}));
+  }
+
   // Nothing of a text is dropped, whatever its bytes.
   void charsetsDecodeWithoutLoss_data() {
     QTest::addColumn<QByteArray>("bytes");
