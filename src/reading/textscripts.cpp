@@ -20,21 +20,25 @@ bool fitsInBytes(QStringView text) {
   return true;
 }
 
-bool isAscii(QByteArrayView bytes) {
-  for (char c : bytes)
-    if (uchar(c) > 0x7F)
-      return false;
-  return true;
-}
-
 // The start of bytes, cut where no UTF-8 sequence is split.
-QByteArrayView judgedBytes(QByteArrayView bytes) {
+// The bytes of the start of a text read byte for byte, cut where no UTF-8
+// sequence is split.
+QByteArray judgedBytes(QStringView text) {
+  QByteArray bytes = text.first(std::min(text.size(), kJudgedChars + 1)).toLatin1();
   if (bytes.size() <= kJudgedChars)
     return bytes;
   qsizetype cut = kJudgedChars;
   while (cut > 0 && (uchar(bytes[cut]) & 0xC0) == 0x80)
     --cut;
-  return bytes.first(cut);
+  bytes.truncate(cut);
+  return bytes;
+}
+
+bool hasEightBit(QStringView text) {
+  for (QChar c : text)
+    if (c.unicode() > 0x7F)
+      return true;
+  return false;
 }
 
 // Unlabelled text, or text that says it is plain ASCII yet holds 8-bit
@@ -45,21 +49,15 @@ bool labelSaysNothing(QByteArrayView charset) {
   return cs.isEmpty() || cs == "us-ascii" || cs == "unknown-8bit";
 }
 
-// The bytes as UTF-8, when they are UTF-8 with at least one 8-bit byte.
-std::optional<QString> asUtf8(const QByteArray& bytes) {
-  if (isAscii(bytes))
-    return std::nullopt;
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = decoder(bytes);
-  if (decoder.hasError())
-    return std::nullopt;
-  return text;
-}
-
-QString readForUnicodeFont(QString text, const QByteArray& bytes, bool mayBeUtf8) {
-  if (mayBeUtf8)
-    if (std::optional<QString> utf8 = asUtf8(bytes))
-      return *std::move(utf8);
+// A text of 8-bit characters read byte for byte, as UTF-8 when its bytes
+// are UTF-8, else as windows-1252.
+QString readForUnicodeFont(QString text, bool mayBeUtf8) {
+  if (mayBeUtf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString utf8 = decoder(text.toLatin1());
+    if (!decoder.hasError())
+      return utf8;
+  }
   return charsets::windows1252(std::move(text));
 }
 
@@ -140,15 +138,17 @@ ScriptedText readPartText(QString text, QByteArrayView charset, FontChoice choic
     const TextScript script = choice == FontChoice::PerText ? scriptOf(text) : TextScript::Latin;
     return {std::move(text), script};
   }
-  const QByteArray bytes = text.toLatin1();
+  // Plain ASCII reads alike in every font.
+  const bool eightBit = hasEightBit(text);
   if (choice == FontChoice::UnicodeFont)
-    return {readForUnicodeFont(std::move(text), bytes, labelSaysNothing(charset)), TextScript::Latin};
-  const TextScript script = detectScript(judgedBytes(bytes));
-  if (isFontCodeScript(script))
+    return {eightBit ? readForUnicodeFont(std::move(text), labelSaysNothing(charset)) : std::move(text),
+            TextScript::Latin};
+  const TextScript script = detectScript(QByteArrayView(judgedBytes(text)));
+  if (isFontCodeScript(script) || !eightBit)
     return {std::move(text), script};
   // Unicode Sinhala or Tamil from bytes is UTF-8, whatever the label said.
   const bool mayBeUtf8 = labelSaysNothing(charset) || script != TextScript::Latin;
-  return {readForUnicodeFont(std::move(text), bytes, mayBeUtf8), script};
+  return {readForUnicodeFont(std::move(text), mayBeUtf8), script};
 }
 
 ScriptRuns headerRuns(QStringView headers) {
