@@ -1,7 +1,9 @@
 // Typing into the compose body of a 100 kB message: each key through the
 // Sinhala phonetic table into the window's body and painted before the next
 // key, against the same keys typed into a plain text box holding the
-// same text without any translation.
+// same text without any translation; then the same written in Unicode
+// (each key's word converted as it is typed), against the plain box given
+// the Unicode those keys make, a character a key.
 //   QT_QPA_PLATFORM=offscreen bench_typing [keys]
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +14,7 @@
 
 #include "compose/newmessage.h"
 #include "language/fonts.h"
+#include "language/fontunicode.h"
 #include "language/languagestate.h"
 
 namespace {
@@ -24,14 +27,15 @@ QString hundredKilobytes() {
   return text;
 }
 
+const QString kLetters = QStringLiteral("siVhl BA]Av egdr ");
+
 // Milliseconds per key for `keys` keys typed at the middle of the box; with
 // paint, each key is also laid out and painted before the next one.
-double typeInto(QTextEdit* box, int keys, bool paint) {
+double typeInto(QTextEdit* box, int keys, bool paint, const QString& letters = kLetters) {
   QTextCursor middle = box->textCursor();
   middle.setPosition(box->document()->characterCount() / 2);
   box->setTextCursor(middle);
   box->setFocus();
-  const QString letters = QStringLiteral("siVhl BA]Av egdr ");
   QElapsedTimer timer;
   timer.start();
   for (int i = 0; i < keys; ++i) {
@@ -73,17 +77,25 @@ int main(int argc, char** argv) {
 
   std::printf("typing %d keys into a %lld kB body (median of 3 rounds)\n", keys,
               static_cast<long long>(text.size() / 1024));
-  for (const bool paint : {false, true}) {
-    QList<double> ours, anchor;
-    for (int round = 0; round < 3; ++round) {
-      compose->setBodyText(text);
-      plain.setPlainText(text);
-      ours.append(typeInto(compose->txtBody, keys, paint));
-      anchor.append(typeInto(&plain, keys, paint));
+  for (const bool unicode : {false, true}) {
+    compose->setWritesUnicode(unicode);
+    const QString body = unicode ? fontCodesToUnicode(text, FontScript::Sinhala) : text;
+    QString typed;
+    for (const QChar key : kLetters)
+      typed += QChar(translate_key(key.unicode()));
+    const QString plainLetters = unicode ? fontCodesToUnicode(typed, FontScript::Sinhala) : kLetters;
+    for (const bool paint : {false, true}) {
+      QList<double> ours, anchor;
+      for (int round = 0; round < 3; ++round) {
+        compose->setBodyText(body);
+        plain.setPlainText(body);
+        ours.append(typeInto(compose->txtBody, keys, paint));
+        anchor.append(typeInto(&plain, keys, paint, plainLetters));
+      }
+      std::printf("ms per key, %s%s: compose body %.3f  plain text box %.3f  ratio %.2f\n",
+                  paint ? "painted after each key" : "key handling", unicode ? ", in Unicode" : "", median(ours),
+                  median(anchor), median(ours) / median(anchor));
     }
-    std::printf("ms per key, %s: compose body %.3f  plain text box %.3f  ratio %.2f\n",
-                paint ? "painted after each key" : "key handling", median(ours), median(anchor),
-                median(ours) / median(anchor));
   }
   compose->Unload();
   return 0;

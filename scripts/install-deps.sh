@@ -6,7 +6,8 @@
 # the fuzzer needs.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-          libqt6printsupport6 libgmime-3.0-dev libssl-dev libxcb1-dev fonts-dejavu-core)
+          libqt6printsupport6 libgmime-3.0-dev libssl-dev libxcb1-dev fonts-dejavu-core
+          qtkeychain-qt6-dev libsecret-1-0)
 if [[ "${1:-}" == "--tests" || "${1:-}" == "--demo" || "${1:-}" == "--bench" ]]; then
   packages+=(dovecot-core dovecot-pop3d postfix openssl python3)
 fi
@@ -17,6 +18,8 @@ if [[ "${1:-}" == "--tests" ]]; then
   # The font checks compare our glyphs with the Noto fonts they come from.
   packages+=(fonts-noto-core)
   packages+=(desktop-file-utils appstream man-db dpkg-dev file)
+  # The keyring tests run gnome-keyring-daemon on a private session bus.
+  packages+=(gnome-keyring dbus)
 fi
 missing=()
 for p in "${packages[@]}"; do

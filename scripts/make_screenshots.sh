@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's pictures from the real windows under Xvfb and writes
 # them into docs/: main-sinhala.png, main-tamil.png, main-english.png,
-# compose-sinhala.png, keyboard-sinhala.png, keyboard-tamil.png,
+# compose-sinhala.png, compose-unicode.png, keyboard-sinhala.png, keyboard-tamil.png,
 # settings-user.png, settings-connection.png.
 #   scripts/make_screenshots.sh [BUILD_DIR]      (needs xvfb: apt install xvfb)
 set -euo pipefail

@@ -127,6 +127,15 @@ int main(int argc, char** argv) {
   QTest::keyClick(compose->txtBody, Qt::Key_Return);
   QTest::keyClicks(compose->txtBody, QStringLiteral("siVhl BA]Av."));
   save(compose, out + QStringLiteral("/compose-sinhala.png"));
+  // The same letter written in Unicode, a line typed on in Unicode.
+  compose->mnuWriteUnicode->trigger();
+  QTest::keyClick(compose->txtBody, Qt::Key_Return);
+  compose->Engli_us_Click();
+  QTest::keyClicks(compose->txtBody, QStringLiteral("In Unicode: "));
+  compose->Sin_wijey_Click();
+  QTest::keyClicks(compose->txtBody, QStringLiteral("uu f.or hkjd'"));
+  save(compose, out + QStringLiteral("/compose-unicode.png"));
+  compose->mnuWriteUnicode->trigger();
 
   frmkeybd* keyboards = frmkeybd::showViewer(compose);
   save(keyboards, out + QStringLiteral("/keyboard-sinhala.png"));

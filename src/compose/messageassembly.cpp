@@ -71,9 +71,10 @@ void setPartFields(MailControl& mail, const PartFields& f) {
 
 }  // namespace
 
-AttachResult attachFileToMessage(MailControl& mail, const QString& path, AttachmentEncoding chosen) {
+AttachResult attachFileToMessage(MailControl& mail, const QString& path, AttachmentEncoding chosen,
+                                 const QString& sendName) {
   AttachResult result;
-  const QString name = file_title(path);
+  const QString name = sendName.isEmpty() ? file_title(path) : file_title(sendName);
   PartFields fields = attachmentFields(name, chosen);
   QByteArray bytes;
   result.error = checkReadable(path, &bytes, fields.isText);

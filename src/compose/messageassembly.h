@@ -19,8 +19,10 @@ constexpr qint64 kMaxAttachmentBytes = qint64(200) * 1024 * 1024;
 
 // Adds the file at path as a new last part of the message in mail (making
 // the message multipart/mixed first). The file is checked before anything
-// changes: a missing, unreadable or oversized file adds nothing.
-AttachResult attachFileToMessage(MailControl& mail, const QString& path, AttachmentEncoding chosen);
+// changes: a missing, unreadable or oversized file adds nothing. The part is
+// named sendName, or after the file when that is empty.
+AttachResult attachFileToMessage(MailControl& mail, const QString& path, AttachmentEncoding chosen,
+                                 const QString& sendName = {});
 
 // Puts the typed body into the message: as a new first part when the
 // message has attachments, else as the message's own text. An empty body

@@ -2,6 +2,7 @@
 
 #include "compose/composelayout.h"
 #include "editing/bodytext.h"
+#include "editing/textlayout.h"
 #include "language/keyinput.h"
 #include "language/languagestate.h"
 #include "platform/designrect.h"
@@ -315,6 +316,8 @@ void NewMessage::Form_Load() {
   txtSubject->setFont(namedFont(txtSubject->font(), state.display_font_name, state.display_font_size - 2));
   showKeySequences();
   fillCharacterPicker();
+  if (writesUnicode())
+    applyUnicodeFonts();
 }
 
 void NewMessage::Form_Activate() {
@@ -324,8 +327,9 @@ void NewMessage::Form_Activate() {
   // Each forwarded file is attached once: it leaves the list as it is taken.
   while (forwardlist->count() > 0) {
     const QString path = forwardlist->itemText(0);
+    const QString sendName = forwardlist->itemData(0).toString();
     forwardlist->removeItem(0);
-    attach_file(path);
+    attach_file(path, sendName);
   }
   txtBody->setTextColor(Qt::black);
   const LanguageState& state = language();
@@ -395,7 +399,7 @@ void NewMessage::Refresh_Click() { txtBody->viewport()->update(); }
 
 QString NewMessage::bodyText() const { return editing::bodyText(txtBody); }
 
-void NewMessage::setBodyText(const QString& text) { txtBody->setPlainText(editing::withLf(text)); }
+void NewMessage::setBodyText(const QString& text) { editing::setLaidOutText(txtBody, editing::withLf(text)); }
 
 void NewMessage::clearAttachments() {
   cmbAttachments->clear();

@@ -22,6 +22,7 @@
 
 #include "compose/attachmentrules.h"
 #include "compose/sendsession.h"
+#include "compose/unicodetyping.h"
 #include "maillib/mailcontrol.h"
 
 class TranslitInput;
@@ -150,8 +151,9 @@ class NewMessage : public QMainWindow {
 
   // ----- attachments (newmessage_attach.cpp)
   void addAttach_Click();
-  // Attaches the file at path; says why and adds nothing when it cannot.
-  bool attach_file(const QString& path);
+  // Attaches the file at path, named sendName in the message (the file's own
+  // name when empty); says why and adds nothing when it cannot.
+  bool attach_file(const QString& path, const QString& sendName = {});
   compose::AttachmentEncoding chosenEncoding() const;
 
   // ----- edit, find and text files (newmessage_edit.cpp)
@@ -185,6 +187,27 @@ class NewMessage : public QMainWindow {
   // Unicode in the Unicode fonts) rather than in the display fonts' codes.
   bool writesUnicode() const { return writes_unicode_; }
   bool writes_unicode_ = false;
+  QAction* mnuWriteUnicode = nullptr;  // "&Write in Unicode", the next message's default
+  void mnuWriteUnicode_Click();
+  // Switches this message between Unicode and font codes, converting what
+  // the subject and body hold. False, with a message and nothing changed,
+  // when they hold letters the display fonts cannot show.
+  bool setWritesUnicode(bool on);
+  // Text an input method typed (Unicode) put in at box's caret: as it is
+  // while writing Unicode, else as the display font's codes. False, with a
+  // note in the status line and nothing typed, for letters the font of the
+  // subject cannot show.
+  bool insertTypedUnicode(QWidget* box, const QString& text);
+  // A code the key table gave for box: while writing Unicode the word being
+  // typed is shown converted and true is returned; Backspace (8) takes the
+  // word's last code.
+  bool typeCodeInUnicode(QWidget* box, int code);
+  // The Unicode fonts on subject and body (while writing Unicode).
+  void applyUnicodeFonts();
+  // The script typed keys and a single-font box stand for now.
+  FontScript typingScript() const;
+  // The picker's code added at the end of the body, converted.
+  void pickUnicode(int code);
 
   // ----- sending (newmessage_send.cpp)
   void Send_Click();
@@ -234,6 +257,11 @@ class NewMessage : public QMainWindow {
   QByteArray draft_;  // Mail1's message before Send filled it in
 
   bool activating_ = false;
+  // The word being typed in Unicode in each box.
+  compose::UnicodeTyping body_typing_;
+  compose::UnicodeTyping subject_typing_;
+  bool typeCodeAt(QWidget* box, int code, std::optional<int> bodyPosition = std::nullopt);
+  void insertAtCaret(QWidget* box, const QList<compose::FontCodeRun>& runs);
 };
 
 // The shared compose window, loaded (Form_Load) on first reference.

@@ -23,8 +23,8 @@ void NewMessage::addAttach_Click() {
   attach_file(path);
 }
 
-bool NewMessage::attach_file(const QString& path) {
-  const compose::AttachResult result = compose::attachFileToMessage(*Mail1, path, chosenEncoding());
+bool NewMessage::attach_file(const QString& path, const QString& sendName) {
+  const compose::AttachResult result = compose::attachFileToMessage(*Mail1, path, chosenEncoding(), sendName);
   if (!result.ok) {
     platform::msgBox(result.error, {}, platform::MessageIcon::Exclamation);
     return false;

@@ -40,6 +40,8 @@ void NewMessage::apply_local_font() {
   if (state.display_font_size > 0)
     typing.setFontPointSize(state.display_font_size);
   txtBody->mergeCurrentCharFormat(typing);
+  if (writesUnicode())
+    applyUnicodeFonts();
   txtBody->viewport()->update();
 }
 
@@ -107,7 +109,8 @@ void NewMessage::Keymap_Click() {
     return;
   }
   QFont font = List1->font();
-  font.setFamilies({txtBody->currentFont().family()});
+  // The picker lists font codes: they show in the display font.
+  font.setFamilies({writesUnicode() ? language().display_font_name : txtBody->currentFont().family()});
   font.setPointSize(kPickerFontSize);
   List1->setFont(font);
   List1->show();
@@ -117,6 +120,8 @@ void NewMessage::Keymap_Click() {
 void NewMessage::List1_Click(int row) {
   if (row < 0)
     return;
+  if (writesUnicode())
+    return pickUnicode(row + kPickerFirstCode);
   QTextCursor end(txtBody->document());
   end.movePosition(QTextCursor::End);
   end.insertText(QString(QChar(row + kPickerFirstCode)), txtBody->currentCharFormat());

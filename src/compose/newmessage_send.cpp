@@ -73,6 +73,7 @@ void NewMessage::completeMessage() {
   const TovelSettings& s = settings();
   const QString from = compose::fromMailbox(s.user_name, s.user_email);
   Mail1->setTo(txtTo->text());
+  Mail1->setUnicodeText(writesUnicode());
   Mail1->setSubject(txtSubject->text());
   Mail1->setFrom(from);
   Mail1->setCC(txtCC->text());

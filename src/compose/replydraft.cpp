@@ -101,9 +101,10 @@ ReplyDraft forwardDraft(const QuoteSource& source, const QList<ForwardPart>& par
   for (const ForwardPart& part : parts) {
     QString why;
     const QString file = save ? save(part, &why) : QString();
-    if (!file.isEmpty())
+    if (!file.isEmpty()) {
       draft.files.append(file);
-    else
+      draft.fileNames.append(part.name);
+    } else
       draft.notSaved.append(QStringLiteral("%1: %2").arg(
           part.name, why.isEmpty() ? QStringLiteral("no file was written") : why));
   }

@@ -66,6 +66,7 @@ struct ReplyDraft {
   ScriptRuns quoteRuns;    // its scripts, when each text has its font
   bool forward = false;    // the window's attachments are replaced by files
   QStringList files;       // files to attach, in the message's order
+  QStringList fileNames;   // the name each file goes out under: its part's name in the message
   QStringList notSaved;    // "name: reason" for each part that could not be saved
 };
 

@@ -1,10 +1,12 @@
 #include "compose/unicodecopy.h"
 
 #include "compose/attachmentrules.h"
+#include "compose/unicodetyping.h"
 #include "language/unicodefonts.h"
 #include "maillib/mailcontrol.h"
 
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
 
@@ -42,7 +44,74 @@ void fillAlternative(MailControl& mail, const QString& body, const QString& unic
   mail.setBodyText(0, body);
 }
 
+struct Piece {
+  int position;
+  int length;
+  QString text;
+  QTextCharFormat format;
+};
+
+QList<Piece> piecesOf(const QTextDocument& body) {
+  QList<Piece> pieces;
+  for (QTextBlock block = body.begin(); block.isValid(); block = block.next())
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+      pieces.append({it.fragment().position(), it.fragment().length(), it.fragment().text(),
+                     it.fragment().charFormat()});
+  return pieces;
+}
+
+// Puts each piece's new text in, last first so the positions still hold;
+// one undo step.
+void replacePieces(QTextDocument& body, const QList<Piece>& old, const QList<QList<Piece>>& replacements) {
+  QTextCursor cursor(&body);
+  cursor.beginEditBlock();
+  for (qsizetype k = old.size() - 1; k >= 0; --k) {
+    cursor.setPosition(old[k].position);
+    cursor.setPosition(old[k].position + old[k].length, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    for (const Piece& piece : replacements[k])
+      cursor.insertText(piece.text, piece.format);
+  }
+  cursor.endEditBlock();
+}
+
 }  // namespace
+
+void bodyToUnicode(QTextDocument& body, const QStringList& unicodeFamilies) {
+  const QList<Piece> pieces = piecesOf(body);
+  QList<QList<Piece>> replacements;
+  for (const Piece& piece : pieces) {
+    const std::optional<FontScript> script = scriptOfFontFamily(familyOf(piece.format, body));
+    Piece shown = piece;
+    shown.text = script ? fontCodesToUnicode(piece.text, *script) : piece.text;
+    shown.format.setFontFamilies(unicodeFamilies);
+    replacements.append({shown});
+  }
+  replacePieces(body, pieces, replacements);
+}
+
+QString bodyToFontCodes(QTextDocument& body, const QString& otherFamily) {
+  const QList<Piece> pieces = piecesOf(body);
+  QList<QList<Piece>> replacements;
+  QString refused;
+  for (const Piece& piece : pieces) {
+    const FontCodeText codes = toFontCodeRuns(piece.text);
+    for (const QChar c : codes.refused)
+      if (!refused.contains(c))
+        refused += c;
+    QList<Piece> runs;
+    for (const FontCodeRun& run : codes.runs) {
+      Piece part = piece;
+      part.text = run.text;
+      part.format.setFontFamilies({run.script ? displayFontOf(*run.script) : otherFamily});
+      runs.append(part);
+    }
+    replacements.append(runs);
+  }
+  if (refused.isEmpty())
+    replacePieces(body, pieces, replacements);
+  return refused;
+}
 
 QString unicodeCopyOf(const QTextDocument& body) {
   QString out;

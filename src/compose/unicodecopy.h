@@ -6,6 +6,7 @@
 #include "language/fontunicode.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <optional>
 
@@ -31,7 +32,20 @@ void putBodyWithUnicodeCopy(MailControl& mail, const QString& body, const QStrin
 // Sinhala or Tamil letter and pastes as it is.
 std::optional<FontScript> pastedScript(QStringView text);
 
+// The whole body switched between the two ways of writing, in place, each
+// piece keeping its colour. To Unicode: every piece shown in Nelira98 or
+// Velan_nm is converted from that font's codes, and the whole body is shown
+// in unicodeFamilies.
+void bodyToUnicode(QTextDocument& body, const QStringList& unicodeFamilies);
+// To codes: Sinhala and Tamil become their display font's codes shown in
+// that font, the rest (Latin letters above all) is kept and shown in
+// otherFamily. When some letter no font shows is there, nothing changes and
+// those letters are returned.
+QString bodyToFontCodes(QTextDocument& body, const QString& otherFamily);
+
 // The settings value that remembers the "Also send a Unicode copy" choice.
 inline const QString kUnicodeCopySetting = QStringLiteral("UNICODECOPY");
+// The settings value that remembers "Write in Unicode" for the next message.
+inline const QString kWriteUnicodeSetting = QStringLiteral("WRITEUNICODE");
 
 }  // namespace compose

@@ -1,5 +1,7 @@
 #include "editing/bodytext.h"
 
+#include "editing/textlayout.h"
+
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -17,18 +19,14 @@ QString bodyText(const QTextEdit* box) { return withNewlines(box->document()->to
 void replaceSelection(QTextEdit* box, const QString& text) {
   QTextCursor cursor = box->textCursor();
   // One edit block: the layout is redone once, not once per inserted line.
-  cursor.beginEditBlock();
-  cursor.insertText(text);
-  cursor.endEditBlock();
+  insertLaidOutText(cursor, text);
   box->setTextCursor(cursor);
 }
 
 void replaceAll(QTextEdit* box, const QString& text) {
   QTextCursor cursor = box->textCursor();
   cursor.select(QTextCursor::Document);
-  cursor.beginEditBlock();
-  cursor.insertText(text);
-  cursor.endEditBlock();
+  insertLaidOutText(cursor, text);
   cursor.movePosition(QTextCursor::Start);
   box->setTextCursor(cursor);
 }

@@ -60,10 +60,13 @@ bool TranslitInput::eventFilter(QObject* watched, QEvent* event) {
   if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
     return false;
   const QString text = key->text();
-  if (text.size() != 1)
+  const bool backspace = key->key() == Qt::Key_Backspace;
+  if (text.size() != 1 && !backspace)
     return false;
-  const int code = text.at(0).unicode();
+  const int code = backspace ? '\b' : text.at(0).unicode();
   const int replacement = translate_key(code);
+  if (onTypedCode && onTypedCode(target_, replacement))
+    return true;
   if (replacement == code)
     return false;
   if (replacement == 0)

@@ -19,6 +19,10 @@ class TranslitInput : public QObject {
   // Called for F4..F12 with the key-sequence index (Shift alone adds 6) and
   // the box. The default gives the box the focus and types key_sequence(index).
   std::function<void(int index, QWidget* target)> onFunctionKey;
+  // Called for each key typed into the box with the code the table gives
+  // it (0: swallowed; Backspace comes as 8); true when it has put the text
+  // in itself. Without it, or when it returns false, keys go as usual.
+  std::function<bool(QWidget* target, int code)> onTypedCode;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include "language/scriptdetector.h"
 
 #include <QFile>
+#include <algorithm>
 
 namespace {
 
@@ -11,20 +12,34 @@ const QString kDetect = QStringLiteral("--detect-script");
 constexpr qint64 kLineLimit = 4 << 20;
 constexpr qint64 kPiece = 64 << 10;
 
-// The next line without its line break; false at the end of the input.
-bool readLine(QIODevice& in, QByteArray& line) {
+bool writeLabel(QByteArray& line, QIODevice& out, QIODevice& err) {
+  if (line.endsWith('\r'))
+    line.chop(1);
+  const QByteArray label = scriptLabel(detectScript(QByteArrayView(line))).toLatin1() + '\n';
   line.clear();
-  bool any = false;
-  for (QByteArray piece; !(piece = in.readLine(kPiece)).isEmpty();) {
-    any = true;
-    if (line.size() < kLineLimit)
-      line += piece.left(kLineLimit - line.size());
-    if (piece.endsWith('\n')) {
-      line.chop(line.endsWith("\r\n") ? 2 : line.endsWith('\n') ? 1 : 0);
-      return true;
+  if (out.write(label) == label.size())
+    return true;
+  err.write(QStringLiteral("tovelmail: cannot write the output: %1\n").arg(out.errorString()).toUtf8());
+  return false;
+}
+
+// Lines are split here, not by readLine: any byte, NUL included, may
+// stand in a line.
+int labelLines(QIODevice& in, QIODevice& out, QIODevice& err) {
+  QByteArray line;
+  bool open = false;  // a line has begun and not ended
+  for (QByteArray piece; !(piece = in.read(kPiece)).isEmpty();) {
+    for (qsizetype from = 0; from < piece.size();) {
+      const qsizetype end = piece.indexOf('\n', from);
+      const qsizetype stop = end < 0 ? piece.size() : end;
+      line += QByteArrayView(piece).sliced(from, stop - from).first(std::min(stop - from, kLineLimit - line.size()));
+      open = end < 0;
+      if (end >= 0 && !writeLabel(line, out, err))
+        return 1;
+      from = stop + 1;
     }
   }
-  return any;
+  return open && !writeLabel(line, out, err) ? 1 : 0;
 }
 
 }  // namespace
@@ -40,15 +55,7 @@ std::optional<int> runScriptCommand(const QStringList& args, QIODevice& in, QIOD
                   .toUtf8());
     return 2;
   }
-  QByteArray line;
-  while (readLine(in, line)) {
-    const QByteArray label = scriptLabel(detectScript(QByteArrayView(line))).toLatin1() + '\n';
-    if (out.write(label) != label.size()) {
-      err.write(QStringLiteral("tovelmail: cannot write the output: %1\n").arg(out.errorString()).toUtf8());
-      return 1;
-    }
-  }
-  return 0;
+  return labelLines(in, out, err);
 }
 
 std::optional<int> runScriptCommand(int argc, char** argv) {

@@ -68,6 +68,12 @@ class MailControl : public QObject {
   void setDebugMode(int mode) { debug_mode_ = mode; }
   int TransferFlags() const { return transfer_flags_; }
   void setTransferFlags(int flags) { transfer_flags_ = flags; }
+  // While on, the Subject and the text given through BodyText go out as
+  // UTF-8 whatever they hold (the Subject as UTF-8 encoded words, the text
+  // as charset=utf-8 in the transfer encoding that suits it). Off, the
+  // default, text that fits in Latin-1 keeps its 8-bit bytes.
+  bool unicodeText() const { return unicode_text_; }
+  void setUnicodeText(bool on) { unicode_text_ = on; }
   long Protocol() const { return protocol_; }
   void setProtocol(long protocol) { protocol_ = protocol; }
 
@@ -250,6 +256,7 @@ class MailControl : public QObject {
   int action_code_ = 0;
   bool blocking_ = false;
   int debug_mode_ = 0;
+  bool unicode_text_ = false;
   int transfer_flags_ = 0;
   long protocol_ = 1;
   QString message_file_;

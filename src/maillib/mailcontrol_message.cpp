@@ -82,6 +82,23 @@ void fillTextBody(Entity& e, const QString& text) {
   e.bodyChanged();
 }
 
+// Text of a body written in Unicode: always UTF-8, in the encoding that
+// suits its bytes unless the entity already names one.
+void fillUtf8TextBody(Entity& e, const QString& text) {
+  const QByteArray bytes = mt::toCrlf(text.toUtf8());
+  if (!e.find("Content-Type"))
+    e.setContentType("text", "plain", "charset=utf-8");
+  else if (e.type().compare("text", Qt::CaseInsensitive) == 0)
+    e.setContentType(e.type(), e.subtype(), mt::withParameter(mt::unfold(e.params()), "charset", "utf-8"));
+  codec::Encoding enc = codec::fromName(QString::fromLatin1(mt::unfold(e.value("Content-Transfer-Encoding"))));
+  if (enc == codec::Encoding::Identity) {
+    enc = codec::bestTextEncoding(bytes);
+    e.set("Content-Transfer-Encoding", codec::name(enc));
+  }
+  e.body = enc == codec::Encoding::Identity ? bytes : codec::encode(enc, bytes, {}, true);
+  e.bodyChanged();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------ header fields
@@ -102,14 +119,15 @@ QString oneLine(QString value) {
   return value;
 }
 
-void setField(maillib::MessageEngine& engine, const char* name, const QString& typed, bool addresses) {
+void setField(maillib::MessageEngine& engine, const char* name, const QString& typed, bool addresses,
+              bool utf8 = false) {
   Entity* m = engine.message();
   if (!m) return;
   const QString value = oneLine(typed);
   if (value.trimmed().isEmpty()) {
     if (m->find(name)) m->remove(name);
   } else {
-    m->set(name, addresses ? maillib::encodeAddressList(value) : mt::encodeText(value));
+    m->set(name, addresses ? maillib::encodeAddressList(value) : mt::encodeText(value, utf8));
   }
   engine.touch();
 }
@@ -119,7 +137,7 @@ void MailControl::setFrom(const QString& value) { setField(*engine_, "From", val
 void MailControl::setTo(const QString& value) { setField(*engine_, "To", value, true); }
 void MailControl::setCC(const QString& value) { setField(*engine_, "Cc", value, true); }
 void MailControl::setBCC(const QString& value) { setField(*engine_, "Bcc", value, true); }
-void MailControl::setSubject(const QString& value) { setField(*engine_, "Subject", value, false); }
+void MailControl::setSubject(const QString& value) { setField(*engine_, "Subject", value, false, unicode_text_); }
 void MailControl::setDate(const QString& value) { setField(*engine_, "Date", value, false); }
 
 QString MailControl::HeaderText() const {
@@ -330,13 +348,13 @@ void MailControl::setBodyText(int index, const QString& text) {
     // no text adds no part.
     if (text.isEmpty()) return;
     auto p = std::make_unique<Entity>();
-    fillTextBody(*p, text);
+    unicode_text_ ? fillUtf8TextBody(*p, text) : fillTextBody(*p, text);
     s->parts.insert(s->parts.begin(), std::move(p));
     engine_->touch();
     return;
   }
   if (index == 0) {
-    fillTextBody(*s, text);
+    unicode_text_ ? fillUtf8TextBody(*s, text) : fillTextBody(*s, text);
   } else {
     if (index < 0 || s->isMultipart()) {
       reportError(ErrPart, QStringLiteral("There is no body line %1.").arg(index));

@@ -105,9 +105,9 @@ bool decodeWord(WordScan& scan, qsizetype pos, QString* out, qsizetype* end) {
   return true;
 }
 
-QByteArray encodedWords(const QString& text) {
+QByteArray encodedWords(const QString& text, bool alwaysUtf8 = false) {
   // Every character fits in Latin-1: keep the bytes exactly as iso-8859-1.
-  bool latin1 = true;
+  bool latin1 = !alwaysUtf8;
   for (QChar c : text)
     if (c.unicode() > 0xFF) { latin1 = false; break; }
   const QByteArray prefix = latin1 ? "=?iso-8859-1?B?" : "=?utf-8?B?";
@@ -245,7 +245,7 @@ QString decodeHeader(const QByteArray& raw) {
   return out;
 }
 
-QByteArray encodeText(const QString& text) {
+QByteArray encodeText(const QString& text, bool alwaysUtf8) {
   if (!needsEncoding(text)) return text.toLatin1();
   // Keep leading plain ASCII words readable; encode from the first word that
   // needs it to the end.
@@ -254,7 +254,7 @@ QByteArray encodeText(const QString& text) {
   while (first < wordsIn.size() && !needsEncoding(wordsIn[first])) ++first;
   QByteArray out;
   for (qsizetype k = 0; k < first; ++k) out += wordsIn[k].toLatin1() + ' ';
-  out += encodedWords(QStringList(wordsIn.mid(first)).join(QLatin1Char(' ')));
+  out += encodedWords(QStringList(wordsIn.mid(first)).join(QLatin1Char(' ')), alwaysUtf8);
   return out;
 }
 

@@ -35,8 +35,8 @@ QString decodeHeader(const QByteArray& raw);
 // Characters -> a header value safe on the wire. Text that is plain ASCII is
 // kept as it is (folded when long); other text becomes encoded words in
 // iso-8859-1 when every character fits (so 8-bit font bytes survive), else
-// in utf-8.
-QByteArray encodeText(const QString& text);
+// in utf-8. With alwaysUtf8 every encoded word is utf-8.
+QByteArray encodeText(const QString& text, bool alwaysUtf8 = false);
 // The whole text as encoded words, by the same charset rule.
 QByteArray encodeWords(const QString& text);
 // True when text cannot stand in a header as it is.

@@ -36,6 +36,21 @@ QByteArray name(Encoding encoding) {
   return "7bit";
 }
 
+Encoding bestTextEncoding(const QByteArray& bytes) {
+  if (!mimetext::isAscii(bytes)) {
+    const auto* text = reinterpret_cast<const unsigned char*>(bytes.constData());
+    return g_mime_utils_best_encoding(text, size_t(bytes.size())) == GMIME_CONTENT_ENCODING_BASE64
+               ? Encoding::Base64
+               : Encoding::QuotedPrintable;
+  }
+  qsizetype run = 0;
+  for (const char c : bytes) {
+    run = c == '\n' ? 0 : run + 1;
+    if (run > 998) return Encoding::QuotedPrintable;
+  }
+  return Encoding::Identity;
+}
+
 QByteArray encodeQuotedPrintable(const QByteArray& data, bool text) {
   static const char hex[] = "0123456789ABCDEF";
   QByteArray out;

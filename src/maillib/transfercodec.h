@@ -50,6 +50,12 @@ class StreamDecoder {
   std::unique_ptr<State> d_;
 };
 
+// The encoding a text part of these bytes travels best in: Identity for
+// plain ASCII, else GMime's choice (quoted-printable for text that is
+// mostly ASCII, base64 for the rest). Lines too long for SMTP never go as
+// Identity.
+Encoding bestTextEncoding(const QByteArray& bytes);
+
 // Quoted-printable encoder used for text and binary parts.
 QByteArray encodeQuotedPrintable(const QByteArray& data, bool text);
 

@@ -2,7 +2,9 @@
 
 #include "maillib/mailcontrol.h"
 #include "store/safewrite.h"
+#include "store/samefile.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace reading {
@@ -33,6 +35,15 @@ QString savePartInFolder(MailControl& control, const QList<int>& at, const QList
   }
   enterPath(control, at);
   return saved ? target : QString();
+}
+
+QString savePartOnceInFolder(MailControl& control, const QList<int>& at, const QList<int>& part,
+                             const QString& folder, const QString& name, QString* why) {
+  const QString saved = savePartInFolder(control, at, part, folder, name, why);
+  if (saved.isEmpty())
+    return saved;
+  const QString same = store::sameFileInFolder(folder, name, saved);
+  return !same.isEmpty() && QFile::remove(saved) ? same : saved;
 }
 
 }  // namespace reading

@@ -21,4 +21,10 @@ void leavePath(MailControl& control, qsizetype depth);
 QString savePartInFolder(MailControl& control, const QList<int>& at, const QList<int>& part,
                          const QString& folder, const QString& name, QString* why);
 
+// As savePartInFolder, but no second copy stays: when name, or one of the
+// free names made from it, already holds the same bytes in folder, the
+// file just written is removed and that one is returned.
+QString savePartOnceInFolder(MailControl& control, const QList<int>& at, const QList<int>& part,
+                             const QString& folder, const QString& name, QString* why);
+
 }  // namespace reading

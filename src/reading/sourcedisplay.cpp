@@ -1,5 +1,7 @@
 #include "reading/sourcedisplay.h"
 
+#include "editing/textlayout.h"
+
 #include <QPlainTextEdit>
 
 SourceDisplay::SourceDisplay(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -29,7 +31,7 @@ SourceDisplay::SourceDisplay(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void SourceDisplay::setSourceText(const QString& text) {
-  Text1->setPlainText(text);
+  editing::setLaidOutText(Text1, text);
   Text1->moveCursor(QTextCursor::Start);
 }
 

@@ -2,10 +2,12 @@
 
 #include "platform/prompter.h"
 #include "settings/dialogparts.h"
+#include "settings/passwordkeeper.h"
 #include "settings/settingsstore.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -18,11 +20,14 @@ ConnectionOptionsForm::ConnectionOptionsForm(QWidget* parent) : QDialog(parent) 
   PopPasswd1 = dialogparts::addField(grid, 2, QStringLiteral("Password:"), QStringLiteral("PopPasswd1"), true);
   PopPasswd2 = dialogparts::addField(grid, 3, QStringLiteral("Password"), QStringLiteral("PopPasswd2"), true);
   SmtpHost = dialogparts::addField(grid, 4, QStringLiteral("SMTP Host:"), QStringLiteral("SmtpHost"));
+  PasswordPlace = new QLabel(this);
+  PasswordPlace->setObjectName(QStringLiteral("PasswordPlace"));
+  grid->addWidget(PasswordPlace, 5, 1);
   AllowPlainLogin = new QCheckBox(QStringLiteral("Allow password without encryption"), this);
   AllowPlainLogin->setObjectName(QStringLiteral("AllowPlainLogin"));
-  grid->addWidget(AllowPlainLogin, 5, 1);
-  save_info = dialogparts::addSaveInfo(grid, 6);
-  std::tie(Ok, Cancel) = dialogparts::addButtons(grid, 7, this);
+  grid->addWidget(AllowPlainLogin, 6, 1);
+  save_info = dialogparts::addSaveInfo(grid, 7);
+  std::tie(Ok, Cancel) = dialogparts::addButtons(grid, 8, this);
   connect(AllowPlainLogin, &QCheckBox::clicked, this, &ConnectionOptionsForm::AllowPlainLogin_Click);
   connect(Ok, &QPushButton::clicked, this, &ConnectionOptionsForm::Ok_Click);
   connect(Cancel, &QPushButton::clicked, this, &ConnectionOptionsForm::Cancel_Click);
@@ -36,6 +41,7 @@ void ConnectionOptionsForm::Form_Load() {
   PopPasswd1->setText(s.pop_password);
   SmtpHost->setText(s.smtp_host);
   AllowPlainLogin->setChecked(s.allow_plain_login);
+  PasswordPlace->setText(passwordPlaceText(s.password_place));
 }
 
 void ConnectionOptionsForm::AllowPlainLogin_Click(bool checked) {
@@ -66,9 +72,10 @@ void ConnectionOptionsForm::Ok_Click() {
     return;
   }
   storeSettings(settingsBackend(),
-                {QStringLiteral("POPHOST"), QStringLiteral("POPUSER"), QStringLiteral("POPDOOR"),
-                 QStringLiteral("SMTPHOST"), kPlainLoginName},
+                {QStringLiteral("POPHOST"), QStringLiteral("POPUSER"), QStringLiteral("SMTPHOST"),
+                 kPlainLoginName},
                 s);
+  passwordKeeper().store(s);
   platform::msgBox(QStringLiteral("Values Saved"));
   accept();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -19,6 +20,8 @@ class ConnectionOptionsForm : public QDialog {
   // Lets the password go to a server that offers no encryption.
   QCheckBox* AllowPlainLogin = nullptr;
   QCheckBox* save_info = nullptr;
+  // Where the password is kept: the desktop keyring or the settings file.
+  QLabel* PasswordPlace = nullptr;
   QPushButton* Ok = nullptr;
   QPushButton* Cancel = nullptr;
 

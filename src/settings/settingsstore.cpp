@@ -75,6 +75,15 @@ bool QSettingsBackend::set_key_value(const QString& name, const QString& value) 
   return store->status() == QSettings::NoError;
 }
 
+bool QSettingsBackend::remove_value(const QString& name) {
+  auto store = openStore(path_);
+  if (!kGroup.isEmpty())
+    store->beginGroup(kGroup);
+  store->remove(name);
+  store->sync();
+  return store->status() == QSettings::NoError && !store->contains(name);
+}
+
 SettingsBackend& settingsBackend() {
   auto& slot = backendSlot();
   if (!slot)
@@ -101,6 +110,10 @@ QString* settingByName(TovelSettings& s, const QString& name) {
 }
 
 bool loadSettings(TovelSettings& s, SettingsBackend& backend) {
+  return readSettings(s, backend) && settingsComplete(s);
+}
+
+bool readSettings(TovelSettings& s, SettingsBackend& backend) {
   for (const QString& name : kSettingNames) {
     const QString stored = drop_terminator(backend.query_value(name)).trimmed();
     if (stored.isEmpty())
@@ -112,8 +125,13 @@ bool loadSettings(TovelSettings& s, SettingsBackend& backend) {
   }
   const QString plain = drop_terminator(backend.query_value(kPlainLoginName)).trimmed();
   s.allow_plain_login = !plain.isEmpty() && decode_value(plain) == QStringLiteral("1");
+  return true;
+}
+
+bool settingsComplete(const TovelSettings& s) {
+  TovelSettings copy = s;
   for (const QString& name : kSettingNames)
-    if (settingByName(s, name)->isEmpty())
+    if (settingByName(copy, name)->isEmpty())
       return false;
   return true;
 }

@@ -15,6 +15,9 @@ struct TovelSettings {
   QString pop_user;
   QString pop_password;
   QString smtp_host;
+  // Where pop_password is kept between runs (see PasswordKeeper).
+  enum class PasswordPlace { SettingsFile, Keyring };
+  PasswordPlace password_place = PasswordPlace::SettingsFile;
   // Off unless the user allowed it: logins over unencrypted connections are
   // refused.
   bool allow_plain_login = false;
@@ -41,6 +44,8 @@ class SettingsBackend {
   virtual QString query_value(const QString& name) = 0;
   virtual void create_key() = 0;
   virtual bool set_key_value(const QString& name, const QString& value) = 0;
+  // Takes the value out of the store; an empty value reads as absent too.
+  virtual bool remove_value(const QString& name) { return set_key_value(name, QString()); }
 };
 
 // QSettings over the registry (Windows) or the INI file of `path`.
@@ -50,6 +55,7 @@ class QSettingsBackend : public SettingsBackend {
   QString query_value(const QString& name) override;
   void create_key() override;
   bool set_key_value(const QString& name, const QString& value) override;
+  bool remove_value(const QString& name) override;
 
  private:
   QString path_;
@@ -68,6 +74,11 @@ QString drop_terminator(const QString& text);
 // false. True when all six are non-empty afterwards. PLAINLOGIN is read
 // last; anything but a stored "1" leaves plain logins off.
 bool loadSettings(TovelSettings& s, SettingsBackend& backend);
+
+// The reading half of loadSettings: false only when a value is damaged.
+bool readSettings(TovelSettings& s, SettingsBackend& backend);
+// True when all six settings are non-empty.
+bool settingsComplete(const TovelSettings& s);
 
 // Encodes and stores the named settings (create_key first); the names may
 // include kPlainLoginName.

@@ -91,5 +91,7 @@ QString helpText() {
       "                      $XDG_CONFIG_HOME/TovelMail/tovelmail.ini)\n"
       "  TOVELMAIL_CA_FILE   PEM file of further trusted CA certificates\n"
       "  TOVELMAIL_TIMEOUT_MS  network time-out in milliseconds (default 60000)\n"
+      "  TOVELMAIL_KEYRING   off: the POP password stays in the settings file\n"
+      "                      even when a desktop keyring is there\n"
       "  QT_QPA_PLATFORM     Qt's display platform (offscreen: no display)\n");
 }

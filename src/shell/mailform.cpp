@@ -7,6 +7,7 @@
 #include "platform/prompter.h"
 #include "platform/twips.h"
 #include "settings/connectionoptionsform.h"
+#include "settings/passwordkeeper.h"
 #include "settings/settingsstore.h"
 #include "settings/userinfo.h"
 #include "shell/certificatequestion.h"
@@ -319,7 +320,7 @@ void MailForm::closeEvent(QCloseEvent* event) {
 
 bool MailForm::configTovelmail() {
   language().current_language = 0;
-  return loadSettings(settings(), settingsBackend());
+  return passwordKeeper().load(settings());
 }
 
 void MailForm::Form_Load(bool showSplash) {

@@ -88,11 +88,12 @@ void MailForm::forward_msg_Click() {
   QList<compose::ForwardPart> parts;
   for (const reading::AttachmentEntry& entry : shown_view.attachments)
     parts.append({entry.name, entry.path});
-  // Each part goes into a file of its own: a file of the same name already
-  // in Files (from another message, or changed since) is never sent instead.
+  // Each part goes out from a file holding its own bytes: a file of the
+  // same name in Files with other bytes is never sent instead, and one with
+  // the same bytes is used rather than copied again.
   const QString folder = filesFolder();
   const compose::PartSaver save = [this, &folder](const compose::ForwardPart& part, QString* why) {
-    return reading::savePartInFolder(*Mail1, shown_part_path, part.path, folder, part.name, why);
+    return reading::savePartOnceInFolder(*Mail1, shown_part_path, part.path, folder, part.name, why);
   };
   const compose::ReplyDraft draft = compose::forwardDraft(*source, parts, save);
   fillAndShow(*this, compose, draft);

@@ -1,6 +1,7 @@
 // Listing folders and showing messages. The walk over a message's parts is
 // reading::MessageRenderer; the window shows what it returns.
 #include "compose/replydraft.h"
+#include "editing/textlayout.h"
 #include "platform/prompter.h"
 #include "reading/attachmentname.h"
 #include "reading/listformat.h"
@@ -206,7 +207,7 @@ void MailForm::show_message() {
   // The view is empty here, so the text goes in as one plain text, far
   // quicker than inserting it piece by piece; a very long one only up to
   // the view's limit, with a notice of the rest.
-  textBody->setPlainText(reading::capViewText(shown_view.text()).text);
+  editing::setLaidOutText(textBody, reading::capViewText(shown_view.text()).text);
   applyUnicodeViewFont();
   for (const reading::AttachmentEntry& entry : shown_view.attachments)
     addAttachmentEntry(entry);

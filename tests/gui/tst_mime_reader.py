@@ -2,10 +2,13 @@
 # for the window tests) and prints its part tree as JSON: for each part its
 # type, charset, transfer encoding, names and, for a multipart, its parts;
 # for a leaf the decoded bytes in hex and, for text, the decoded text with
-# "\n" line ends. BinHex has no decoder in the standard library, so it is
-# decoded here from its description (RFC 1741), CRCs checked.
+# "\n" line ends; and the subject as a modern reader decodes it. BinHex has
+# no decoder in the standard library, so it is decoded here from its
+# description (RFC 1741), CRCs checked.
 import sys, json, email, binascii, re
 from email.header import decode_header
+from email.parser import BytesParser
+from email import policy
 
 ALPHABET = b"!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr"
 
@@ -70,4 +73,7 @@ def tree(part):
         node["text"] = data.decode(part.get_content_charset() or "latin-1", "replace").replace("\r\n", "\n")
     return node
 
-print(json.dumps(tree(email.message_from_binary_file(open(sys.argv[1], "rb")))))
+top = tree(email.message_from_binary_file(open(sys.argv[1], "rb")))
+subject = BytesParser(policy=policy.default).parse(open(sys.argv[1], "rb"), headersonly=True)["subject"]
+top["subject"] = None if subject is None else str(subject)
+print(json.dumps(top))

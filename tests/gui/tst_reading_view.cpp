@@ -1,6 +1,12 @@
 // Reading mail in the main window: the message list, the message view with
 // its text parts, the attachment box and Save Attachments, the header and
-// source views, on message files written by the test.
+// source views, on message files written by the test; a line with no place
+// to break seen exactly in every view.
+#include "compose/newmessage.h"
+#include "editing/bodytext.h"
+#include "editing/editcommands.h"
+#include "editing/find.h"
+#include "editing/findstate.h"
 #include "reading/messagelistdelegate.h"
 #include "reading/sourcedisplay.h"
 #include "reading/viewcap.h"
@@ -11,6 +17,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextBlock>
@@ -393,6 +401,67 @@ class ReadingGuiTest : public MainWindowTest {
     const QString source = form_->sourceDisplay->Text1->toPlainText();
     QVERIFY(source.contains(QLatin1String("Report line 1\n")));
     QVERIFY(source.contains(QStringLiteral("Report line %1\n").arg(lines)));
+  }
+
+  // A line with no place to break is laid out unwrapped, and the view,
+  // copy, find, the part lookups, the source and a reply's quote all see it
+  // exactly as it arrived.
+  void unbreakableLineKeptExact_data() {
+    QTest::addColumn<bool>("headers");
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray letters(200 * 1024, 'a');
+    QTest::newRow("header line of one letter") << true << "X-Long: " + letters + "Z";
+    QTest::newRow("body line of one letter") << false << letters + "Z";
+    QByteArray codes;
+    for (int n = 0; n < 50 * 1024; ++n)
+      codes += char(0xC0 + n % 23);  // the letters among the 8-bit codes
+    QTest::newRow("body line of 8-bit font codes") << false << codes + "Z";
+  }
+
+  void unbreakableLineKeptExact() {
+    QFETCH(bool, headers);
+    QFETCH(QByteArray, line);
+    const QByteArray words = QByteArray("ordinary words wrap ").repeated(300);
+    QByteArray message = plain(QStringLiteral("Long"), words + "\r\n" + (headers ? "" : line) + "\r\nend\r\n");
+    if (headers)
+      message.prepend(line + "\r\n");
+    root_->write(QStringLiteral("Inbox/00000001.msg"), message);
+    start();
+    if (headers)
+      form_->ShowHeaders->trigger();
+    form_->listMessages->setCurrentRow(0);
+    const QString expected = QString::fromLatin1(line);
+    QTextBlock block = form_->textBody->document()->firstBlock();
+    while (block.isValid() && block.text().size() < expected.size() / 2)
+      block = block.next();
+    QVERIFY(block.isValid());
+    QCOMPARE(block.text(), expected);
+    QCOMPARE(form_->shown_view.line(block.blockNumber()), expected);
+    QCOMPARE(form_->textBody->document()->blockCount(), form_->shown_view.lineCount() + 1);
+    QVERIFY(block.blockFormat().nonBreakableLines());
+    const QTextBlock wordLine = form_->textBody->document()->find(QStringLiteral("ordinary words")).block();
+    QVERIFY(!wordLine.blockFormat().nonBreakableLines());
+
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    form_->textBody->setTextCursor(cursor);
+    editing::copySelection(form_->textBody);
+    QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+
+    editing::FindState& find = editing::findState();
+    find = {};
+    find.find_text = expected.right(2);
+    find.find_direction = 1;
+    form_->textBody->moveCursor(QTextCursor::Start);
+    editing::find_next(form_->textBody);
+    QCOMPARE(form_->textBody->textCursor().selectionStart(), block.position() + expected.size() - 2);
+    QCOMPARE(form_->textBody->textCursor().selectedText(), find.find_text);
+
+    form_->ShowSourceMenu_Click();
+    QVERIFY(form_->sourceDisplay->Text1->toPlainText().contains(expected + QLatin1Char('\n')));
+    form_->cmdReply_Click();
+    QVERIFY(editing::bodyText(newMessage()->txtBody).contains(QLatin1Char('\n') + expected + QLatin1Char('\n')));
+    QVERIFY(prompter_->messages.isEmpty());
   }
 
   void unreadableMessage() {

@@ -4,18 +4,21 @@
 // and Tamil as real Unicode: the message view shown and copied as Unicode,
 // Unicode mail in the Noto fonts, pasted Unicode typed as font codes, and
 // the Unicode copy of sent mail read back by an independent reader
-// (Python's email package).
+// (Python's email package), and messages written in Unicode: typed through
+// the key table, switched to and from font codes, answered in Unicode.
 #include "compose/messageassembly.h"
 #include "compose/newmessage.h"
 #include "compose/unicodecopy.h"
 #include "editing/editing.h"
 #include "language/fonts.h"
 #include "language/languagestate.h"
+#include "language/unicodefonts.h"
 #include "settings/settingsstore.h"
 #include "support/files.h"
 #include "support/mainwindowtest.h"
 #include "support/modal.h"
 #include "support/pythonreader.h"
+#include "support/typingkeys.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -300,14 +303,186 @@ class UnicodeTest : public MainWindowTest {
     QCOMPARE(withoutStamps(after.messageBytes(false)), withoutStamps(before.messageBytes(false)));
   }
 
-  void theChoiceIsRemembered() {
+  void theChoicesAreRemembered() {
     NewMessage* w = compose();
-    QVERIFY(!w->mnuUnicodeCopy->isChecked());  // off by default
+    QVERIFY(!w->mnuUnicodeCopy->isChecked() && !w->writesUnicode());  // off by default
     w->mnuUnicodeCopy->trigger();
+    w->mnuWriteUnicode->trigger();
     w->Unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(newMessage()->mnuUnicodeCopy->isChecked());
+    QVERIFY(newMessage()->writesUnicode() && newMessage()->mnuWriteUnicode->isChecked());
     QCOMPARE(settingsBackend().query_value(compose::kUnicodeCopySetting), QStringLiteral("1"));
+    QCOMPARE(settingsBackend().query_value(compose::kWriteUnicodeSetting), QStringLiteral("1"));
+    // A Unicode message sends no second copy of itself.
+    newMessage()->setBodyText(kSinhala);
+    QVERIFY(newMessage()->unicodeCopyText().isEmpty());
+  }
+
+  // Typed key by key through the key table while writing Unicode, every
+  // word is the conversion of all its codes (a sign typed before its
+  // consonant included); Backspace takes the last code; a word ends at a
+  // blank, so a line of words is each word's conversion.
+  void writeUnicodeTypesWholeWords_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("Wijesekara, body") << "Sin_wijey" << int(ModeWijesekara) << "sinhala_words.txt" << "txtBody";
+    QTest::newRow("Sinhala phonetic, body") << "sin_ph" << int(ModeSinhalaPhonetic) << "sinhala_words.txt" << "txtBody";
+    QTest::newRow("Tamil phonetic, body") << "Tamil_ph" << int(ModeTamilPhonetic) << "tamil_words.txt" << "txtBody";
+    QTest::newRow("Tamil phonetic, subject") << "Tamil_ph" << int(ModeTamilPhonetic) << "tamil_words.txt" << "txtSubject";
+  }
+
+  void writeUnicodeTypesWholeWords() {
+    QFETCH(QString, button);
+    QFETCH(int, mode);
+    QFETCH(QString, file);
+    QFETCH(QString, box);
+    NewMessage* w = compose();
+    QTest::mouseClick(w->findChild<QPushButton*>(button), Qt::LeftButton);
+    w->mnuWriteUnicode->trigger();
+    QVERIFY(w->writesUnicode());
+    const FontScript script = mode == ModeTamilPhonetic ? FontScript::Tamil : FontScript::Sinhala;
+    QWidget* target = w->findChild<QWidget*>(box);
+    target->setFocus();
+    auto text = [&] { return box == QLatin1String("txtBody") ? w->bodyText() : w->txtSubject->text(); };
+    QStringList failures, keysOfLine;
+    QString line;
+    const QStringList words = readWordList(file);
+    int typed = 0;
+    for (const QString& word : words) {
+      const QString codes = unicodeToFontCodes(word, script);
+      const std::optional<QString> keys = keysTyping(codes, mode);
+      if (!keys)
+        continue;
+      ++typed;
+      w->txtBody->clear();
+      w->txtSubject->clear();
+      QTest::keyClicks(target, *keys + keys->left(1));
+      QTest::keyClick(target, Qt::Key_Backspace);
+      if (text() != fontCodesToUnicode(codes, script))
+        failures << word + QStringLiteral(" -> ") + text();
+      if (keysOfLine.size() < 30) {
+        keysOfLine << *keys;
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + fontCodesToUnicode(codes, script);
+      }
+    }
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.mid(0, 10).join(QLatin1Char('\n'))));
+    QVERIFY(typed >= words.size() * 9 / 10);
+    QCOMPARE(keysOfLine.size(), 30);
+    w->txtBody->clear();
+    w->txtSubject->clear();
+    QTest::keyClicks(target, keysOfLine.join(QLatin1Char(' ')));
+    QCOMPARE(text(), line);
+    if (box == QLatin1String("txtBody")) {  // a function key, then the key map, go on with the word
+      w->txtBody->clear();
+      QTest::keyClick(target, Qt::Key_F4);
+      const int f4 = translate_key(key_sequence(0).at(0).unicode());
+      QTRY_COMPARE(text(), fontCodesToUnicode(QString(QChar(f4)), script));
+      w->List1_Click(200 - 31);
+      QCOMPARE(text(), fontCodesToUnicode(QString(QChar(f4)) + QChar(200), script));
+    }
+    const QFont shownIn = box == QLatin1String("txtBody") ? w->txtBody->currentFont() : w->txtSubject->font();
+    QCOMPARE(shownIn.families().value(0), unicodeFontFamily(script));
+  }
+
+  // Switching a message with text converts it; switching back gives the
+  // codes again exactly. A Unicode message goes back to codes only when the
+  // fonts can show all of it.
+  void writeUnicodeConvertsWhatIsThere_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("codes");
+    QTest::addColumn<QString>("unicode");
+    QTest::newRow("Sinhala") << "sin_ph" << kSinhalaCodes << kSinhala;
+    QTest::newRow("Tamil") << "Tamil_ph" << kTamilCodes << kTamil;
+  }
+
+  void writeUnicodeConvertsWhatIsThere() {
+    QFETCH(QString, button);
+    QFETCH(QString, codes);
+    QFETCH(QString, unicode);
+    NewMessage* w = compose();
+    QTest::mouseClick(w->findChild<QPushButton*>(button), Qt::LeftButton);
+    // An input method's Unicode goes into a font-code message as codes; the
+    // subject's single font refuses the other script.
+    const QString other = unicode == kSinhala ? kTamil : kSinhala;
+    QVERIFY(w->insertTypedUnicode(w->txtBody, unicode));
+    QVERIFY(!w->insertTypedUnicode(w->txtSubject, other));
+    QCOMPARE(w->bodyText(), codes);
+    QVERIFY(w->txtSubject->text().isEmpty() && w->statbar->text().contains(QStringLiteral("Not typed")));
+    w->txtSubject->setText(codes);
+    w->setBodyText(codes + QLatin1Char('\n') + codes);
+    w->mnuWriteUnicode->trigger();
+    QCOMPARE(w->txtSubject->text(), unicode);
+    QCOMPARE(w->bodyText(), unicode + QLatin1Char('\n') + unicode);
+    QVERIFY(!w->mnuUnicodeCopy->isEnabled());
+    QTextCursor at(w->txtBody->document());
+    at.setPosition(1);
+    QCOMPARE(at.charFormat().fontFamilies().toStringList().value(0), w->txtSubject->font().families().value(0));
+    QVERIFY(!scriptOfFontFamily(w->txtSubject->font().family()));
+    // Written on in Unicode, with English, then back.
+    w->txtSubject->setText(QStringLiteral("Re: ") + unicode);
+    w->setBodyText(QStringLiteral("Dear Nimal, ") + unicode + QStringLiteral("\n(1998) K."));
+    const QString body = w->bodyText();
+    w->mnuWriteUnicode->trigger();
+    QVERIFY(!w->writesUnicode() && w->mnuUnicodeCopy->isEnabled());
+    QCOMPARE(w->txtSubject->text(), QStringLiteral("Re: ") + codes);
+    QVERIFY(w->bodyText().contains(codes));
+    w->mnuWriteUnicode->trigger();
+    QCOMPARE(w->bodyText(), body);
+    QVERIFY(prompter_->messages.isEmpty());
+
+    // Letters no font shows, or a subject in the other script: refused.
+    for (const auto& [subject, text] : {std::pair{other, unicode}, std::pair{unicode, unicode + QChar(0x0DE7)}}) {
+      w->txtSubject->setText(subject);
+      w->setBodyText(text);
+      w->mnuWriteUnicode->trigger();
+      QVERIFY2(w->writesUnicode() && w->mnuWriteUnicode->isChecked(), qPrintable(subject + text));
+      QCOMPARE(w->txtSubject->text(), subject);
+      QCOMPARE(w->bodyText(), text);
+      QCOMPARE(prompter_->messages.size(), 1);
+      QVERIFY(prompter_->messages.takeFirst().contains(QStringLiteral("Nothing was changed")));
+    }
+  }
+
+  // Reply and Forward of real Unicode open in Unicode, of font codes in
+  // font codes; other mail keeps the window's own choice.
+  void answeringUnicodeStaysUnicode_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<bool>("byDefault");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<bool>("unicode");
+    QTest::addColumn<QString>("quoted");
+    const QByteArray utf8 = message(kSinhala, QStringLiteral("Hi. ") + kSinhala, "utf-8");
+    const QByteArray codes = message(kSinhalaCodes, kSinhalaCodes, "iso-8859-1");
+    const QByteArray english = message(QStringLiteral("Lunch"), QStringLiteral("At one?"), "us-ascii");
+    QTest::newRow("unicode mail") << utf8 << int(Sinhala) << false << false << true << kSinhala;
+    QTest::newRow("unicode mail, forward") << utf8 << int(Tamil) << false << true << true << kSinhala;
+    QTest::newRow("font codes, unicode by default") << codes << int(Sinhala) << true << false << false << kSinhalaCodes;
+    QTest::newRow("english, unicode by default") << english << int(English) << true << false << true << "Lunch";
+    QTest::newRow("english") << english << int(English) << false << true << false << "Lunch";
+  }
+
+  void answeringUnicodeStaysUnicode() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, lang);
+    QFETCH(bool, byDefault);
+    QFETCH(bool, forward);
+    QFETCH(bool, unicode);
+    QFETCH(QString, quoted);
+    if (byDefault)
+      newMessage()->mnuWriteUnicode->trigger();
+    show(file, lang);
+    (forward ? form_->forward_msg : form_->cmdReply)->click();
+    NewMessage* w = newMessage();
+    QCOMPARE(w->writesUnicode(), unicode);
+    QCOMPARE(w->txtSubject->text(), quoted);
+    QCoreApplication::processEvents();  // a pasted-text conversion would come now
+    QVERIFY2(w->bodyText().contains(QStringLiteral("Subject: ") + quoted + QLatin1Char('\n')), qPrintable(w->bodyText()));
+    // Answering in Unicode or not leaves the default as it was.
+    QCOMPARE(settingsBackend().query_value(compose::kWriteUnicodeSetting) == QLatin1String("1"), byDefault);
   }
 
   void replyQuotesTheMessageOnView_data() {
@@ -377,34 +552,56 @@ class UnicodeTest : public MainWindowTest {
     QCOMPARE(w->cmbAttachments->count(), 0);
   }
 
+  // What Files already holds under an attachment's name: another file
+  // stays as it is and is not sent; the same bytes are sent from there,
+  // with no copy added, however often the message is forwarded.
+  void forwardAttachesEachFileOnceWithItsBytes_data() {
+    QTest::addColumn<QByteArray>("inFiles");
+    QTest::addColumn<QStringList>("filesAfter");
+    QTest::newRow("other bytes") << QByteArray("an older photo")
+                                 << QStringList{"notes.bin", "photo (2).gif", "photo.gif"};
+    QTest::newRow("the same bytes") << "GIF89a" + someBytes(3) << QStringList{"notes.bin", "photo.gif"};
+  }
+
   void forwardAttachesEachFileOnceWithItsBytes() {
+    QFETCH(QByteArray, inFiles);
+    QFETCH(QStringList, filesAfter);
     const QList<Attachment> files = {{"photo.gif", "GIF89a" + someBytes(3)}, {"notes.bin", someBytes(4)}};
     root_->write(QStringLiteral("Inbox/00000001.msg"), withAttachments("Two files", files));
     root_->write(QStringLiteral("Inbox/00000002.msg"), withAttachments("Other", {{"notes.bin", "other"}}));
-    // An older file of the same name from another message stays as it is
-    // and is not what goes out.
-    root_->write(QStringLiteral("Files/photo.gif"), "an older photo");
+    root_->write(QStringLiteral("Files/photo.gif"), inFiles);
     showMessage(0);
-    form_->listFolders_Click();  // the control now holds the folder's last message
-    QTest::mouseClick(form_->forward_msg, Qt::LeftButton);
-    NewMessage* w = compose();
-    QCOMPARE(w->txtSubject->text(), QStringLiteral("Two files"));
-    QVERIFY(w->txtTo->text().isEmpty());
-    QVERIFY(composeBody().contains(QLatin1String("Subject: Two files\n")));
-    for (int i = 0; i < 3; ++i) {
-      form_->activateWindow();
-      w->activateWindow();
-      w->Form_Activate();
-      QCoreApplication::processEvents();
+    for (int forward = 0; forward < 2; ++forward) {
+      form_->listFolders_Click();  // the control now holds the folder's last message
+      if (forward > 0)
+        prompter_->questionAnswers.enqueue(true);  // give up the first forward
+      QTest::mouseClick(form_->forward_msg, Qt::LeftButton);
+      NewMessage* w = compose();
+      QCOMPARE(w->txtSubject->text(), QStringLiteral("Two files"));
+      QVERIFY(w->txtTo->text().isEmpty());
+      QVERIFY(composeBody().contains(QLatin1String("Subject: Two files\n")));
+      for (int i = 0; i < 3; ++i) {
+        form_->activateWindow();
+        w->activateWindow();
+        w->Form_Activate();
+        QCoreApplication::processEvents();
+      }
+      QCOMPARE(w->cmbAttachments->count(), 2);
+      QCOMPARE(w->Mail1->PartCount(), 2);
+      QCOMPARE(w->forwardlist->count(), 0);
+      // Each part goes out with its bytes under the name it had.
+      const QByteArray sent = w->Mail1->messageBytes(false);
+      for (int i = 0; i < 2; ++i) {
+        QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
+        QVERIFY(sent.contains("filename=\"" + files[i].name + "\""));
+      }
+      QVERIFY(!sent.contains("(2)"));
+      QCOMPARE(QDir(root_->path(QStringLiteral("Files"))).entryList(QDir::Files), filesAfter);
     }
-    QCOMPARE(w->cmbAttachments->count(), 2);
-    QCOMPARE(w->Mail1->PartCount(), 2);
-    for (int i = 0; i < 2; ++i)
-      QCOMPARE(readTestFile(w->cmbAttachments->itemText(i)), files[i].data);
-    QCOMPARE(w->forwardlist->count(), 0);
-    QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), QByteArray("an older photo"));
+    QCOMPARE(readTestFile(root_->path(QStringLiteral("Files/photo.gif"))), inFiles);
     QVERIFY(prompter_->messages.isEmpty());
     // an opener that fills the window anew starts from an empty message
+    NewMessage* w = compose();
     w->clearAttachments();
     QCOMPARE(w->cmbAttachments->count(), 0);
     QCOMPARE(w->Mail1->PartCount(), 0);

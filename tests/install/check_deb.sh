@@ -24,7 +24,9 @@ grep -q -e '/tests/' -e 'bench_' -e 'tst_' <<<"$contents" && fail "tests or benc
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libqt6network6 libgmime-3.0; do
+for lib in libqt6widgets6 libqt6network6 libgmime-3.0 libqt6keychain1; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
 done
+# QtKeychain opens libsecret at run time, so no library dependency names it.
+dpkg-deb -f "$deb" Recommends | grep -q libsecret-1-0 || fail "Recommends lacks libsecret-1-0"
 echo "package check passed"

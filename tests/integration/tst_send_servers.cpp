@@ -2,10 +2,13 @@
 // an attachment in each encoding go to Postfix (STARTTLS, AUTH) and come
 // back from Dovecot through GetMail unchanged; offline Send and Deliver
 // Messages; failures (wrong password, refused recipient, a server that cuts
-// off or falls silent) keep everything; a forward carries its files once.
+// off or falls silent) keep everything; a forward carries its files once;
+// a message written in Unicode reads back the same in Python's email
+// package and in our own view.
 #include "compose/newmessage.h"
 #include "language/fonts.h"
 #include "language/languagestate.h"
+#include "language/unicodefonts.h"
 #include "maillib/netsession.h"
 #include "retrieval/getmailsession.h"
 #include "settings/settingsstore.h"
@@ -13,9 +16,11 @@
 #include "store/mailstore.h"
 #include "support/files.h"
 #include "support/mailservers.h"
+#include "support/pythonreader.h"
 #include "support/scriptedpeer.h"
 #include "support/scriptedprompter.h"
 #include "support/testroot.h"
+#include "support/typingkeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,6 +92,8 @@ class SendServersTest : public QObject {
   void failedSendKeepsEverything_data();
   void failedSendKeepsEverything();
   void forwardCarriesItsFilesOnce();
+  void unicodeMessageReadsBackAsTyped_data();
+  void unicodeMessageReadsBackAsTyped();
 
  private:
   void startProgram(const QString& smtpHost, const QString& password = MailServers::password());
@@ -95,6 +102,9 @@ class SendServersTest : public QObject {
   void fill(NewMessage* w, const QString& subject, const QString& body, bool typed = true);
   QString attach(NewMessage* w, const QString& name, const QByteArray& data);
   bool sendAndWaitForUnload(NewMessage* w);
+  // Types Unicode words through the key table of the mode on view, a line
+  // at a time.
+  bool typeUnicode(QWidget* box, const QString& text, FontScript script, int mode);
   bool getMail();
   QStringList names(const QString& folder) const {
     return QDir(root_->path(folder)).entryList({QStringLiteral("*.msg")}, QDir::Files, QDir::Name);
@@ -389,6 +399,83 @@ void SendServersTest::forwardCarriesItsFilesOnce() {
   QCOMPARE(r.files.size(), 2);
   QVERIFY(r.files[0] == a);
   QVERIFY(r.files[1] == b);
+}
+
+bool SendServersTest::typeUnicode(QWidget* box, const QString& text, FontScript script, int mode) {
+  box->setFocus();
+  const QStringList lines = text.split(QLatin1Char('\n'));
+  for (int i = 0; i < lines.size(); ++i) {
+    const std::optional<QString> keys = keysTypingText(lines[i], script, mode);
+    if (!keys)
+      return false;
+    if (i > 0)
+      QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClicks(box, *keys);
+  }
+  return true;
+}
+
+void SendServersTest::unicodeMessageReadsBackAsTyped_data() {
+  QTest::addColumn<QString>("mode");
+  QTest::addColumn<QString>("subjectTyped");
+  QTest::addColumn<QString>("subjectSet");  // letters no key types, put in directly
+  QTest::addColumn<QString>("bodyTyped");
+  QTest::addColumn<QString>("bodySet");
+  QTest::addColumn<QString>("cte");
+  const QString si = QStringLiteral("මම ගෙදර යනවා\nඅම්මා තාත්තා අයියා අක්කා");
+  const QString ta = QStringLiteral("வணக்கம் நண்பரே\nநன்றி அம்மா");
+  QTest::newRow("Sinhala") << "Sin_wijey" << QStringLiteral("ආයුබෝවන්") << QString() << si << QStringLiteral("\n— ශ්‍රී ලංකා ෴") << "base64";
+  QTest::newRow("Tamil") << "Tamil_ph" << QStringLiteral("வணக்கம்") << QString() << ta << QStringLiteral(" ௐ") << "base64";
+  QTest::newRow("mixed with English")
+      << "Sin_wijey" << QStringLiteral("ගෙදර") << QStringLiteral(" - home, café") << QStringLiteral("මම")
+      << QStringLiteral(": I am going home today, and I will write again when I get there.\nCafé? Yes. ☕") << "quoted-printable";
+  const QString words = QStringLiteral("வணக்கம் நண்பரே நன்றி அம்மா தமிழ் வணக்கம் நண்பரே நன்றி அம்மா தமிழ் நன்றி");
+  QTest::newRow("long subject, folded") << "Tamil_ph" << words << QStringLiteral(" and a few English words after them")
+                                        << QStringLiteral("நன்றி") << QString() << "base64";
+}
+
+void SendServersTest::unicodeMessageReadsBackAsTyped() {
+  QFETCH(QString, mode);
+  QFETCH(QString, subjectTyped);
+  QFETCH(QString, subjectSet);
+  QFETCH(QString, bodyTyped);
+  QFETCH(QString, bodySet);
+  QFETCH(QString, cte);
+  startProgram(servers_.submissionHost());
+  NewMessage* w = openCompose();
+  QVERIFY(w);
+  QTest::mouseClick(w->findChild<QPushButton*>(mode), Qt::LeftButton);
+  w->mnuWriteUnicode->trigger();
+  const FontScript script = mode == QLatin1String("Tamil_ph") ? FontScript::Tamil : FontScript::Sinhala;
+  const int inputMode = language().input_mode;
+  w->txtTo->setText(MailServers::user());
+  QVERIFY(typeUnicode(w->txtSubject, subjectTyped, script, inputMode));
+  QVERIFY(w->insertTypedUnicode(w->txtSubject, subjectSet));
+  QVERIFY(typeUnicode(w->txtBody, bodyTyped, script, inputMode));
+  QVERIFY(w->insertTypedUnicode(w->txtBody, bodySet));
+  QCOMPARE(w->txtSubject->text(), subjectTyped + subjectSet);
+  QCOMPARE(w->bodyText(), bodyTyped + bodySet);
+  QVERIFY(sendAndWaitForUnload(w));
+  QVERIFY2(prompter_->messages.isEmpty(), qPrintable(prompter_->messages.join(QLatin1Char('\n'))));
+  QVERIFY(servers_.waitForMessages(1, 20000));
+  QVERIFY(getMail());
+  const QString path = root_->path(QStringLiteral("Inbox/") + names(QStringLiteral("Inbox")).value(0));
+
+  const QJsonObject read = readWithPython(QStringLiteral("gui/tst_mime_reader.py"), path);
+  QCOMPARE(read.value("subject").toString(), subjectTyped + subjectSet);
+  QCOMPARE(read.value("type").toString(), QStringLiteral("text/plain"));
+  QCOMPARE(read.value("charset").toString(), QStringLiteral("utf-8"));
+  QCOMPARE(read.value("cte").toString(), cte);
+  QCOMPARE(lf(read.value("text").toString()), lf(bodyTyped + bodySet));
+  const QByteArray file = readTestFile(path);
+  for (const QByteArray& line : file.left(file.indexOf("\r\n\r\n")).split('\n'))
+    QVERIFY2(line.size() <= 79, line.constData());
+
+  // Our own view shows it in the Unicode font.
+  form_->listFolders->setCurrentItem(form_->listFolders->findItems(QStringLiteral("Inbox"), Qt::MatchFixedString).first());
+  form_->listMessages->setCurrentRow(0);
+  QVERIFY(lf(form_->textBody->toPlainText()).contains(lf(bodyTyped + bodySet)));
+  QCOMPARE(form_->textBody->document()->defaultFont().families().value(0), unicodeFontFamily(script));
 }
 
 QTEST_MAIN(SendServersTest)

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 // Writes bytes to path, creating its folder; aborts the test program if it
 // cannot, so no test goes on with a missing fixture. Returns path.
@@ -33,4 +34,14 @@ inline QByteArray eightBitLines() {
       bytes += "\r\n";
   }
   return bytes;
+}
+
+// The words of a list in tests/data, one a line; lines starting with "#"
+// are notes.
+inline QStringList readWordList(const QString& file) {
+  QStringList words;
+  for (const QByteArray& line : readTestFile(QStringLiteral(TOVEL_SOURCE_DIR "/tests/data/") + file).split('\n'))
+    if (!line.isEmpty() && !line.startsWith('#'))
+      words << QString::fromUtf8(line);
+  return words;
 }

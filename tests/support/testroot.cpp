@@ -9,11 +9,14 @@
 TestRoot::TestRoot() {
   qputenv("TOVELMAIL_ROOT", root().toLocal8Bit());
   qputenv("TOVELMAIL_SETTINGS", settingsFile().toLocal8Bit());
+  // Tests never touch the keyring of the desktop they run on.
+  qputenv("TOVELMAIL_KEYRING", "off");
 }
 
 TestRoot::~TestRoot() {
   qunsetenv("TOVELMAIL_ROOT");
   qunsetenv("TOVELMAIL_SETTINGS");
+  qunsetenv("TOVELMAIL_KEYRING");
 }
 
 QString TestRoot::root() const { return dir_.path() + QStringLiteral("/Email/"); }

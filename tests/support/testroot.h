@@ -1,6 +1,7 @@
 #pragma once
 // A throw-away mailbox root and settings file for one test, pointed to by
-// TOVELMAIL_ROOT and TOVELMAIL_SETTINGS while it lives.
+// TOVELMAIL_ROOT and TOVELMAIL_SETTINGS while it lives; keyring use is off
+// (TOVELMAIL_KEYRING) so no test reaches the desktop's keyring.
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>

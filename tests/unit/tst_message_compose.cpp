@@ -184,6 +184,47 @@ class TestMessageCompose : public QObject {
     QCOMPARE(r.ContentDisposition(), QStringLiteral("attachment; filename=\"%1\"").arg(name));
   }
 
+  // Text written in Unicode goes as UTF-8 whatever it holds (Latin-1
+  // letters too), in the transfer encoding that suits it, beside an
+  // attachment as well; the subject as UTF-8 encoded words.
+  void unicodeTextGoesAsUtf8_data() {
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<bool>("attachment");
+    QTest::addColumn<QString>("encoding");
+    const QString si = QString::fromUtf8("ආයුබෝවන් මම ගෙදර යනවා");
+    QTest::newRow("Sinhala") << si << si + QStringLiteral("\n") + si << true << "base64";
+    QTest::newRow("mostly English") << QStringLiteral("Re: ") + si
+                                    << QStringLiteral("Dear Nimal,\nsee you at the station at five, then we go home. ") + si.left(2)
+                                    << false << "quoted-printable";
+    QTest::newRow("Latin-1 letters") << QString::fromLatin1("caf\xe9") << QString::fromLatin1("caf\xe9 cr\xe8me") << false
+                                     << "base64";
+    QTest::newRow("plain English") << QStringLiteral("Hello") << QStringLiteral("Hello") << false << "7bit";
+  }
+
+  void unicodeTextGoesAsUtf8() {
+    QFETCH(QString, subject);
+    QFETCH(QString, body);
+    QFETCH(bool, attachment);
+    QFETCH(QString, encoding);
+    MailControl m;
+    m.setUnicodeText(true);
+    if (attachment)
+      attach(m, write("a.bin", "data"), QStringLiteral("base64"));
+    send(m, body, path("u.msg"));
+    m.setSubject(subject);
+    const QByteArray bytes = m.messageBytes(false);
+    QCOMPARE(bytes.left(bytes.indexOf("\r\n\r\n")).contains("=?utf-8?B?"), subject != QLatin1String("Hello"));
+    MailControl r;
+    QVERIFY(r.loadMessageBytes(bytes));
+    QCOMPARE(r.Subject(), subject);
+    if (attachment)
+      ops::enter(r, 0);
+    QCOMPARE(r.TransferEncoding(), encoding);
+    QVERIFY2(r.ContentParameters().contains(QLatin1String("utf-8")), qPrintable(r.ContentParameters()));
+    QCOMPARE(ops::text(r), QString(body).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+  }
+
   void longHeadersAreFoldedAndStillRead() {
     MailControl m;
     QStringList many;

@@ -4,6 +4,7 @@
 // every view line still names the part it came from (double-click and Save
 // act on parts found through those lines); how each text reads for the
 // font it is shown in (charsets, font codes kept byte for byte).
+#include "editing/textlayout.h"
 #include "language/fontunicode.h"
 #include "maillib/charsets.h"
 #include "maillib/mailcontrol.h"
@@ -20,6 +21,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
 
@@ -354,6 +356,35 @@ class ReadingTest : public QObject {
     QCOMPARE(shown.size() + capped.hiddenChars, text.size());
     QCOMPARE(capped.text.mid(shown.size() + (shown.endsWith(QLatin1Char('\n')) ? 0 : 1)),
              hiddenTextNotice(hiddenLines, hiddenChars));
+  }
+
+  // Which lines are laid out unwrapped: only those with a run longer than
+  // the limit that no line-breaking rule may split.
+  void unbreakableRunsFound_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("unbreakable");
+    const qsizetype n = editing::kLongestWrappedRun;
+    QTest::newRow("one letter, at the limit") << QString(n, u'a') << false;
+    QTest::newRow("one letter, past it") << QString(n + 1, u'a') << true;
+    QTest::newRow("8-bit font codes") << QString::fromLatin1(QByteArray(3000, '\xe7')) << true;
+    QTest::newRow("past it after words") << QStringLiteral("some words ").repeated(50) + QString(n + 1, u'x') << true;
+    QTest::newRow("long words under the limit") << (QString(n - 1, u'w') + u' ').repeated(5) << false;
+    QTest::newRow("ideographs break anywhere") << QString(3000, QChar(0x6F22)) << false;
+    QTest::newRow("a path breaks at its slashes") << QStringLiteral("/segment").repeated(500) << false;
+  }
+
+  void unbreakableRunsFound() {
+    QFETCH(QString, text);
+    QFETCH(bool, unbreakable);
+    QCOMPARE(editing::hasUnbreakableRun(text), unbreakable);
+    // In a document only that line is unwrapped, and the text is as it was.
+    QTextDocument doc;
+    const QString all = QStringLiteral("before\n") + text + QStringLiteral("\nafter");
+    QTextCursor cursor(&doc);
+    editing::insertLaidOutText(cursor, all);
+    QCOMPARE(doc.toRawText(), QString(all).replace(u'\n', QChar::ParagraphSeparator));
+    for (const int k : {0, 1, 2})
+      QCOMPARE(doc.findBlockByNumber(k).blockFormat().nonBreakableLines(), k == 1 && unbreakable);
   }
 
   void linesKeepTheirParts_data() {
