@@ -20,7 +20,6 @@ bool fitsInBytes(QStringView text) {
   return true;
 }
 
-// The start of bytes, cut where no UTF-8 sequence is split.
 // The bytes of the start of a text read byte for byte, cut where no UTF-8
 // sequence is split.
 QByteArray judgedBytes(QStringView text) {
