@@ -9,6 +9,8 @@
 #                                 bench/run_send_bench.sh exists)
 #   start-up to the main window   vs a bare Qt window (offscreen)
 #   10,000-message folder shown   vs plain reads of their header blocks
+#   20 MB attachment written      vs GMime writing the same message (time,
+#                                 peak memory)
 #   script detection (1 MB, cells) vs Latin-1 decoding of the same bytes
 # Installs nothing: a missing anchor is named with the command that brings it.
 #
@@ -29,7 +31,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 echo "building the benchmarks ..." >&2
-targets=(tovelmail bench_listing_load bench_parse bench_fetch fetchchild bench_list_window bench_startup bench_detect)
+targets=(tovelmail bench_listing_load bench_parse bench_fetch fetchchild bench_list_window bench_startup bench_attach
+         bench_detect)
 [[ -f $src/bench/bench_send.cpp ]] && targets+=(bench_send)
 nice -n 10 cmake --build "$build" --target "${targets[@]}" >"$log/build.txt" 2>&1 || { cat "$log/build.txt"; exit 1; }
 bin=$build/bin
@@ -118,6 +121,17 @@ if QT_QPA_PLATFORM=offscreen nice -n 10 "$bin/bench_list_window" 10000 100 3 >"$
 else
   skip "10,000-message folder in window" "bench_list_window failed"
   tail -5 "$log/window.txt" >&2
+fi
+
+echo "20 MB attachment written ..." >&2
+if nice -n 10 "$bin/bench_attach" 20 >"$log/attach.txt" 2>&1; then
+  read -r ours anchor < <(awk '/^time ms:/ {print $4, $6}' "$log/attach.txt")
+  row "20 MB attachment written (wall)" "$ours ms" "GMime writer" "$anchor ms" "$(ratio "$ours" "$anchor")"
+  read -r ours anchor < <(awk '/^peak kB:/ {print $4, $6}' "$log/attach.txt")
+  row "20 MB attachment (peak memory)" "$((ours / 1024)) MB" "GMime writer" "$((anchor / 1024)) MB" "$(ratio "$ours" "$anchor")"
+else
+  skip "20 MB attachment written" "bench_attach failed"
+  tail -5 "$log/attach.txt" >&2
 fi
 
 echo "script detection ..." >&2

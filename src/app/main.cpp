@@ -4,12 +4,12 @@
 #include "platform/paths.h"
 #include "platform/windowmanager.h"
 #include "shell/commandline.h"
+#include "shell/lazyfileicon.h"
 #include "shell/mailform.h"
 #include "shell/startupcheck.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QIcon>
 #include <QTextStream>
 
 #include <cstdio>
@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tovel Mail 98"));
   QGuiApplication::setDesktopFileName(QStringLiteral("tovelmail"));
-  QApplication::setWindowIcon(QIcon(platform::joinPath(platform::programFolder(), QStringLiteral("desktop/tovelmail-256.png"))));
+  QApplication::setWindowIcon(
+      lazyFileIcon(platform::joinPath(platform::programFolder(), QStringLiteral("desktop/tovelmail-256.png")), QSize(256, 256)));
   registerBundledFonts();
   if (line.action == CommandLine::Action::Check)
     return runStartupCheck(sinceStart, out);

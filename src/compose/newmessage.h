@@ -255,6 +255,8 @@ class NewMessage : public QMainWindow {
   compose::SendAccount account() const;
   QPointer<compose::SendSession> session_;
   QByteArray draft_;  // Mail1's message before Send filled it in
+  int held_ = 0;      // OutBox messages the last delivery run left alone
+  QString heldText() const;
 
   bool activating_ = false;
   // The word being typed in Unicode in each box.

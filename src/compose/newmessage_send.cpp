@@ -1,6 +1,8 @@
 // Sending the message and delivering the out-box. The SMTP work itself is
 // compose::SendSession; the handlers here check the fields, complete the
-// message and say what happened.
+// message, ask about messages that may have gone out already (the OutBox
+// record) and say what happened.
+#include "compose/deliveryjournal.h"
 #include "compose/messageassembly.h"
 #include "compose/newmessage.h"
 #include "compose/sendrules.h"
@@ -8,7 +10,6 @@
 #include "settings/settingsstore.h"
 #include "store/mailstore.h"
 
-#include <QDir>
 
 using platform::msgBox;
 
@@ -122,11 +123,19 @@ compose::SendSession* NewMessage::startSession(MailControl* control) {
 }
 
 void NewMessage::startSend() {
+  // A message whose send was cut short by a crash goes along when the user
+  // says so.
+  const compose::DeliveryChoice again = compose::chooseDeliveries(compose::queuedFiles(), false);
+  if (!again.problem.isEmpty()) {
+    Mail1->restore(draft_);
+    msgBox(again.problem);
+    return;
+  }
   setCursor(Qt::WaitCursor);
   send_state = kConnecting;
   compose::SendSession* session = startSession(Mail1);
   connect(session, &compose::SendSession::finished, this, &NewMessage::sendFinished);
-  session->sendNow(account());
+  session->sendNow(account(), again.send);
 }
 
 compose::SendSession* NewMessage::takeFinishedSession() {
@@ -161,14 +170,20 @@ void NewMessage::deliver_Click() { deliver_offline(); }
 void NewMessage::deliver_offline() {
   if (refuseWhileSending())
     return;
-  MailStore& store = mailStore();
-  const QDir outbox(store.folderPath(QStringLiteral("OutBox")));
-  QStringList files;
-  for (const QString& name : outbox.entryList({QStringLiteral("*.msg")}, QDir::Files, QDir::Name))
-    if (name.compare(QStringLiteral("config.msg"), Qt::CaseInsensitive) != 0)
-      files << outbox.filePath(name);
-  if (files.isEmpty())
+  const QStringList queued = compose::queuedFiles();
+  if (queued.isEmpty())
     return;
+  const compose::DeliveryChoice choice = compose::chooseDeliveries(queued);
+  held_ = choice.held;
+  if (!choice.problem.isEmpty()) {
+    msgBox(choice.problem);
+    return;
+  }
+  const QStringList& files = choice.send;
+  if (files.isEmpty()) {
+    showSendProgress(heldText());
+    return;
+  }
   DeliveryList->clear();
   DeliveryList->addItems(files);
 
@@ -191,6 +206,8 @@ void NewMessage::deliveryRunFinished() {
   compose::SendSession* session = takeFinishedSession();
   send_state = kIdle;
   DeliveryList->clear();
+  if (held_ > 0)
+    showSendProgress(statbar->text() + QStringLiteral("; ") + heldText());
   if (g_observer.deliveryFinished)
     g_observer.deliveryFinished();
   if (!session->failure().isEmpty())
@@ -226,6 +243,10 @@ void NewMessage::Mail1_Debug(const QString&) {}
 void NewMessage::Mail1_Progress(qint64 done, qint64 total) {
   if (session_)
     session_->transferred(done, total);
+}
+
+QString NewMessage::heldText() const {
+  return QStringLiteral("%1 held in the OutBox (may already have been sent)").arg(held_);
 }
 
 void NewMessage::showSendProgress(const QString& text) {

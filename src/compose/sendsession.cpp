@@ -3,6 +3,7 @@
 #include "compose/sendrules.h"
 #include "maillib/mailcontrol.h"
 #include "store/mailstore.h"
+#include "store/safewrite.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,9 +26,21 @@ QString SendSession::progressText(int number, int total, qint64 bytes, qint64 by
   return text;
 }
 
-void SendSession::sendNow(const SendAccount& account, const QString& sentPath) {
-  files_.clear();
-  sent_path_ = sentPath;
+void SendSession::sendNow(const SendAccount& account, const QStringList& alsoQueued) {
+  if (isActive())
+    return;
+  MailStore& store = mailStore();
+  const QString queued = store.messagePath(QStringLiteral("OutBox"), store.next_msg_name(QStringLiteral("Outbox")));
+  QString why;
+  if (!control_->writeToFile(queued, &why)) {
+    outcome_ = Outcome::Failed;
+    failure_ = QStringLiteral("The message could not be stored before sending: %1").arg(why);
+    Q_EMIT progress(QStringLiteral("Not sent"));
+    Q_EMIT finished();
+    return;
+  }
+  files_ = QStringList{queued} + alsoQueued;
+  immediate_ = true;
   begin(account);
 }
 
@@ -35,7 +48,7 @@ void SendSession::deliver(const SendAccount& account, const QStringList& files) 
   if (files.isEmpty())
     return;
   files_ = files;
-  sent_path_.clear();
+  immediate_ = false;
   begin(account);
 }
 
@@ -44,6 +57,9 @@ void SendSession::begin(const SendAccount& account) {
     return;
   account_ = account;
   current_ = 0;
+  first_accepted_ = false;
+  journal_ = DeliveryJournal();
+  journal_.load();
   outcome_ = Outcome::None;
   failure_.clear();
   store_problem_.clear();
@@ -85,6 +101,10 @@ void SendSession::startStep(Step step) {
       control_->setActionCode(kConnect);
       break;
     case Step::Send:
+      if (!noteInFlight()) {
+        step_failed_ = true;
+        break;
+      }
       state_ = State::Sending;
       Q_EMIT progress(progressText(current_ + 1, messageTotal(), 0, 0));
       control_->setTransferFlags(kOverSmtp);
@@ -108,7 +128,7 @@ void SendSession::done() {
 void SendSession::stepDone() {
   switch (state_) {
     case State::Connecting:
-      if (files_.isEmpty() || loadNextFile())
+      if (loadNextFile())
         next_ = Step::Send;
       break;
     case State::Sending: accepted(); break;
@@ -118,6 +138,8 @@ void SendSession::stepDone() {
 }
 
 bool SendSession::loadNextFile() {
+  if (immediate_ && current_ == 0)
+    return true;  // the message is in the control
   const QString file = files_[current_];
   QString why;
   if (!control_->loadFile(file, &why)) {
@@ -129,12 +151,20 @@ bool SendSession::loadNextFile() {
   return true;
 }
 
+bool SendSession::noteInFlight() {
+  const QString label = QStringLiteral("\"%1\" to %2").arg(control_->Subject(), control_->To());
+  QString why;
+  if (journal_.noteInFlight(journal_.describe(files_[current_], label), &why))
+    return true;
+  stop(QStringLiteral("The OutBox record could not be written (%1), so the message %2 was not sent: after "
+                      "a crash it could otherwise go out twice.")
+           .arg(why, label));
+  return false;
+}
+
 void SendSession::accepted() {
-  if (files_.isEmpty()) {
-    keepSentCopy();
-    next_ = Step::Disconnect;
-    return;
-  }
+  if (current_ == 0)
+    first_accepted_ = true;
   if (!moveIntoSent(files_[current_])) {
     outcome_ = Outcome::Failed;
     failure_ = store_problem_;
@@ -148,27 +178,19 @@ void SendSession::accepted() {
     next_ = Step::Disconnect;
 }
 
-void SendSession::keepSentCopy() {
-  const QString path = sent_path_.isEmpty() ? sentName() : sent_path_;
-  QString why;
-  if (control_->writeToFile(path, &why))
-    sent_files_ << path;
-  else
-    store_problem_ = QStringLiteral("The message was sent, but its copy could not be stored in Sent: %1").arg(why);
-}
-
 bool SendSession::moveIntoSent(const QString& file) {
   // The control may still read a large file it loaded: let go of it first.
   control_->release();
   const QString target = sentName();
-  QFile queued(file);
-  if (queued.rename(target)) {
+  const store::WriteResult moved = store::moveFileSafely(file, target);
+  if (moved.ok) {
     sent_files_ << target;
     return true;
   }
-  store_problem_ = QStringLiteral("The message %1 was sent, but it could not be moved into Sent (%2). "
-                                  "Move or delete it yourself, or the next delivery sends it again.")
-                       .arg(file, queued.errorString());
+  // The record still names it: the next run asks before sending it again.
+  store_problem_ = QStringLiteral("The message %1 was sent, but it could not be moved into Sent (%2). It "
+                                  "stays in the OutBox; the next delivery asks before sending it again.")
+                       .arg(file, moved.error);
   return false;
 }
 
@@ -177,8 +199,10 @@ void SendSession::failed(int code, const QString& message) {
   if (state_ == State::Idle || state_ == State::Disconnecting)
     return;  // a disconnect drops the session whatever happens
   step_failed_ = true;
+  if (state_ == State::Sending)
+    settleInFlight(code);
   QString why = message;
-  if (!files_.isEmpty()) {
+  if (!immediate_) {
     why += QStringLiteral("\n\nDelivery stopped at message %1 of %2; it and the messages after it stay in "
                           "the OutBox.")
                .arg(current_ + 1)
@@ -189,6 +213,16 @@ void SendSession::failed(int code, const QString& message) {
   stop(why);
   if (!pumping_)
     pump();
+}
+
+void SendSession::settleInFlight(int code) {
+  // Lost or silent once the data went out: the server may have taken it.
+  const bool unknown = code == MailControl::ErrTimeout || code == MailControl::ErrConnect;
+  if (unknown && !(immediate_ && current_ == 0))
+    journal_.setInFlight(journal_.describe(files_[current_]), DeliveryJournal::Loss::ConnectionLost);
+  else
+    journal_.clearInFlight();
+  journal_.save(nullptr);
 }
 
 void SendSession::transferred(qint64 bytes, qint64 total) {
@@ -204,13 +238,22 @@ void SendSession::stop(const QString& why) {
 
 void SendSession::end() {
   state_ = State::Idle;
+  if (immediate_ && first_accepted_ && outcome_ == Outcome::Failed) {
+    // The message of the window went out; what failed came after it.
+    if (store_problem_.isEmpty())
+      store_problem_ = failure_;
+    failure_.clear();
+    outcome_ = Outcome::Sent;
+  }
+  if (immediate_ && !first_accepted_)
+    QFile::remove(files_.first());  // the window still holds it
   if (outcome_ == Outcome::None)
     outcome_ = Outcome::Sent;
-  if (!files_.isEmpty())
+  if (!immediate_)
     control_->release();
   if (outcome_ == Outcome::Failed)
     Q_EMIT progress(QStringLiteral("Not sent"));
-  else if (files_.isEmpty())
+  else if (immediate_)
     Q_EMIT progress(QStringLiteral("Sent"));
   else
     Q_EMIT progress(QStringLiteral("Delivered %1 of %2").arg(sent_files_.size()).arg(files_.size()));

@@ -3,11 +3,14 @@
 // held in a mail control, or a delivery run of out-box files, all over one
 // connection.
 //
-// Nothing is lost or sent twice: the copy of an immediate send goes into
-// Sent only after the server accepted the message, and each out-box file
-// moves into Sent only after the server accepted it. A failure stops the
-// session at once (it disconnects); what was accepted is in Sent, the rest
-// stays where it was.
+// Nothing is lost or sent twice. A message is in the OutBox before it goes
+// (an immediate send stores it there first) and moves into Sent, synced,
+// as soon as the server accepted it, before anything else is sent. Before
+// its data ends, the OutBox record names it as in flight, so that after a
+// crash the next run asks before sending it again (see DeliveryJournal).
+// A failure stops the session at once (it disconnects); what was accepted
+// is in Sent, the rest stays where it was (an immediate send that failed
+// takes its message out of the OutBox again: its window still holds it).
 //
 // The owner hands the control's events to done(), failed() and
 // transferred(). With the control's Blocking on, each operation finishes
@@ -16,6 +19,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include "compose/deliveryjournal.h"
 
 class MailControl;
 
@@ -37,9 +42,9 @@ class SendSession : public QObject {
 
   explicit SendSession(MailControl* control, QObject* parent = nullptr);
 
-  // Sends the message in the control; on acceptance a copy goes to
-  // sentPath (a fresh name in Sent is asked for when empty).
-  void sendNow(const SendAccount& account, const QString& sentPath = {});
+  // Sends the message in the control, then the OutBox files alsoQueued
+  // (messages the user chose to send again).
+  void sendNow(const SendAccount& account, const QStringList& alsoQueued = {});
   // Sends each file in order, moving each one into Sent once accepted.
   void deliver(const SendAccount& account, const QStringList& files);
 
@@ -53,12 +58,13 @@ class SendSession : public QObject {
   Outcome outcome() const { return outcome_; }
   // Why the session stopped, for the user; empty after success.
   QString failure() const { return failure_; }
-  // A problem after the server accepted a message (its copy or its move
-  // into Sent failed); the message is not sent again.
+  // A problem after the server accepted the message of an immediate send
+  // (its move into Sent failed, or a message sent after it failed); the
+  // message is not sent again.
   QString storeProblem() const { return store_problem_; }
   // Where each accepted message now is, in Sent.
   QStringList sentFiles() const { return sent_files_; }
-  int messageTotal() const { return files_.isEmpty() ? 1 : int(files_.size()); }
+  int messageTotal() const { return int(files_.size()); }
 
   // "Sending message 2 of 3", with the share sent of a large message.
   static QString progressText(int number, int total, qint64 bytes, qint64 bytesTotal);
@@ -74,9 +80,10 @@ class SendSession : public QObject {
   void startStep(Step step);
   void stepDone();
   bool loadNextFile();
+  bool noteInFlight();
   void accepted();
-  void keepSentCopy();
   bool moveIntoSent(const QString& file);
+  void settleInFlight(int code);
   void stop(const QString& why);
   void end();
   QString sentName();
@@ -88,9 +95,11 @@ class SendSession : public QObject {
   Step next_ = Step::None;
   bool pumping_ = false;
   bool step_failed_ = false;
-  QStringList files_;      // empty for an immediate send
+  QStringList files_;      // an immediate send's message comes first
+  bool immediate_ = false;
+  bool first_accepted_ = false;
   int current_ = 0;        // index of the message under way
-  QString sent_path_;
+  DeliveryJournal journal_;
   QString failure_;
   QString store_problem_;
   QStringList sent_files_;

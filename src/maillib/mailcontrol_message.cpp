@@ -11,6 +11,7 @@
 #include "maillib/transfercodec.h"
 #include "platform/codepage.h"
 #include "store/safewrite.h"
+#include "store/streamedwrite.h"
 
 using maillib::Entity;
 namespace mt = maillib::mimetext;
@@ -560,13 +561,28 @@ void MailControl::runWriteFile(const QString& path, Outcome& o) {
   engine_->completeHeaders(message_number_, sender_);
   // An existing file is never replaced: a message already stored there
   // would be lost.
-  const QByteArray bytes = engine_->serialize(false);
-  if (!engine_->isComplete()) {
+  // The message goes to the file in pieces as it is written out, so a large
+  // attachment is not held a second time.
+  bool incomplete = false;
+  const auto produce = [&](QIODevice& out) {
+    QString writeError;
+    engine_->serializeTo(false, [&](QByteArrayView piece) {
+      if (writeError.isEmpty() && !piece.isEmpty() && out.write(piece.data(), piece.size()) != piece.size())
+        writeError = out.errorString();
+    });
+    incomplete = !engine_->isComplete();
+    return incomplete ? QStringLiteral("the message could not be read to its end") : writeError;
+  };
+  const auto bytesNeeded = [&] {
+    qint64 size = 0;
+    engine_->serializeTo(false, [&size](QByteArrayView piece) { size += piece.size(); });
+    return size;
+  };
+  const store::WriteResult r = store::writeFileStreamed(path, produce, false, bytesNeeded);
+  if (incomplete)
     o.fail(ErrFile, engine_->takeParseProblem());
-    return;
-  }
-  const store::WriteResult r = store::writeFileSafely(path, bytes, false);
-  if (!r.ok) o.fail(ErrFile, r.error);
+  else if (!r.ok)
+    o.fail(ErrFile, r.error);
 }
 
 QString MailControl::runSourceText(Outcome& o) {
@@ -627,12 +643,25 @@ void MailControl::runLoadPartFile(const QString& path, Outcome& o) {
     o.fail(ErrFile, QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
     return;
   }
+  codec::Encoding enc = codec::fromName(TransferEncoding());
+  if (enc == codec::Encoding::Base64) {
+    // Encoded as it is read: the file is never in memory beside its
+    // encoding.
+    QByteArray encoded = codec::encodeBase64(file, file.size());
+    if (file.error() != QFileDevice::NoError) {
+      o.fail(ErrFile, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+      return;
+    }
+    s->body = std::move(encoded);
+    s->bodyChanged();
+    engine_->touch();
+    return;
+  }
   const QByteArray data = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     o.fail(ErrFile, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     return;
   }
-  codec::Encoding enc = codec::fromName(TransferEncoding());
   if (enc == codec::Encoding::Identity) {
     // Without a transfer encoding only short 7-bit lines survive mail.
     bool safe = mt::isAscii(data) && !data.contains('\0');

@@ -146,6 +146,9 @@ class MessageEngine {
   // Whole message bytes: exactly as loaded when unchanged; otherwise built,
   // CRLF line ends. forTransport leaves out Bcc.
   QByteArray serialize(bool forTransport);
+  // The same bytes handed to take in pieces as they are produced, so a
+  // large message need not be in memory twice.
+  void serializeTo(bool forTransport, const std::function<void(QByteArrayView)>& take);
   QByteArray serializeEntity(const Entity& e, bool skipBcc = false);
 
   // Date, Message-ID, MIME-Version and From for a message that is written
@@ -178,6 +181,8 @@ class MessageEngine {
   // The whole loaded message as stored.
   QByteArray wholeRaw();
   Body bodyAfterHeaders() const;
+  // The loaded bytes as they are, or without Bcc and in CR LF for transport.
+  QByteArray pristineBytes(bool forTransport);
 
   // What a save of the current structure writes: the stored bytes of a
   // whole entity, or a leaf body decoded.

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "maillib/gmimeinit.h"
@@ -180,43 +181,84 @@ bool Body::readPieces(const std::function<void(QByteArrayView)>& take) const {
   return true;
 }
 
+namespace {
+
+// One line of a header block: where its text ends (before CR LF or LF) and
+// where the next line starts.
+struct Line {
+  qsizetype end;
+  qsizetype next;
+};
+
+Line lineAt(const char* data, qsizetype size, qsizetype pos) {
+  const auto* nl = static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
+  const qsizetype next = nl ? nl - data + 1 : size;
+  qsizetype end = nl ? next - 1 : size;
+  if (end > pos && data[end - 1] == '\r') --end;
+  return {end, next};
+}
+
+// The name as written; the usual ones share one copy, so listing a
+// folder does not allocate each of them again for every message.
+QByteArray fieldName(QByteArrayView written) {
+  static const QByteArray kCommon[] = {
+      "Received", "From", "To", "Cc", "Subject", "Date", "Message-ID", "MIME-Version", "Content-Type",
+      "Content-Transfer-Encoding", "Return-Path", "Reply-To", "Delivered-To", "X-UIDL", "Status"};
+  const QByteArrayView name = written.trimmed();
+  for (const QByteArray& common : kCommon)
+    if (common.size() == name.size() && common == name) return common;
+  return name.toByteArray();
+}
+
+}  // namespace
+
 QList<Header> parseHeaderBlock(const QByteArray& bytes, qsizetype from, qsizetype* bodyStart) {
   QList<Header> out;
-  qsizetype pos = from;
+  out.reserve(24);
+  const char* const data = bytes.constData();
   const qsizetype n = bytes.size();
+  qsizetype pos = from;
   bool first = true;
   while (pos < n) {
-    qsizetype nl = bytes.indexOf('\n', pos);
-    const qsizetype next = nl < 0 ? n : nl + 1;
-    qsizetype end = nl < 0 ? n : nl;
-    if (end > pos && bytes[end - 1] == '\r') --end;
-    if (end == pos) {  // the empty line ends the block
-      pos = next;
+    const Line line = lineAt(data, n, pos);
+    if (line.end == pos) {  // the empty line ends the block
+      pos = line.next;
       break;
     }
-    const char c0 = bytes[pos];
-    if (isWsp(c0) && !out.isEmpty()) {
-      out.back().raw.append("\r\n").append(bytes.constData() + pos, end - pos);
-      pos = next;
+    const QByteArray text = QByteArray::fromRawData(data + pos, line.end - pos);
+    if (first && text.startsWith("From ")) {  // an mbox separator line
+      pos = line.next;
       first = false;
       continue;
     }
-    const QByteArray line = QByteArray::fromRawData(bytes.constData() + pos, end - pos);
-    if (first && line.startsWith("From ")) {  // an mbox separator line
-      pos = next;
-      first = false;
-      continue;
-    }
-    const qsizetype colon = line.indexOf(':');
-    if (!validFieldName(line, colon)) break;  // not a header: the body starts here
-    Header h;
-    h.name = line.left(colon).trimmed();
-    qsizetype v = colon + 1;
-    while (v < line.size() && isWsp(line[v])) ++v;
-    h.raw = line.mid(v);
-    out.append(h);
-    pos = next;
     first = false;
+    const qsizetype colon = text.indexOf(':');
+    if (!validFieldName(text, colon)) break;  // not a header: the body starts here
+    qsizetype v = colon + 1;
+    while (v < text.size() && isWsp(text[v])) ++v;
+    // The lines folded into this field follow it, each starting with a blank;
+    // the value keeps them, joined by CR LF, built in one piece.
+    qsizetype valueSize = text.size() - v;
+    qsizetype after = line.next;
+    while (after < n && isWsp(data[after])) {
+      const Line fold = lineAt(data, n, after);
+      valueSize += 2 + (fold.end - after);
+      after = fold.next;
+    }
+    Header h;
+    h.name = fieldName(QByteArrayView(data + pos, colon));
+    h.raw = QByteArray(valueSize, Qt::Uninitialized);
+    char* to = h.raw.data();
+    to = std::copy(data + pos + v, data + line.end, to);
+    for (qsizetype at = line.next; at < after;) {
+      const Line fold = lineAt(data, n, at);
+      *to++ = '\r';
+      *to++ = '\n';
+      to = std::copy(data + at, data + fold.end, to);
+      at = fold.next;
+    }
+    out.append(std::move(h));
+    pos = after;
   }
   if (bodyStart) *bodyStart = pos;
   return out;
@@ -260,7 +302,8 @@ MessageEngine::LoadResult MessageEngine::loadFile(const QString& path, QString* 
     if (problem) *problem = QStringLiteral("No message file was named.");
     return LoadResult::FileError;
   }
-  if (!file.open(QIODevice::ReadOnly)) {
+  // Reads go straight into the message's own bytes.
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
     if (problem) *problem = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
     return LoadResult::FileError;
   }
@@ -290,7 +333,11 @@ MessageEngine::LoadResult MessageEngine::loadFile(const QString& path, QString* 
       }
     }
   }
-  const QByteArray bytes = head + file.readAll();
+  // The size known, one read mostly gets it all; only a short read looks
+  // for more.
+  QByteArray bytes = head;
+  if (size > head.size()) bytes += file.read(size - head.size());
+  if (bytes.size() < size || size == 0) bytes += file.readAll();
   if (file.error() != QFileDevice::NoError) {
     if (problem) *problem = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
     return LoadResult::FileError;

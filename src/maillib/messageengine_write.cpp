@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
+#include <functional>
+#include <utility>
 
 #include "maillib/messageengine_common.h"
 #include "maillib/mimetext.h"
@@ -10,6 +12,7 @@
 namespace maillib {
 
 using engine_detail::isWsp;
+using engine_detail::CrlfPieces;
 using engine_detail::randomToken;
 
 namespace {
@@ -45,23 +48,31 @@ bool startsALine(const QByteArray& bytes, const QByteArray& marker) {
 
 bool isLeaf(const Entity& e) { return !e.isMultipart() && !e.enclosed; }
 
-void appendEntity(QByteArray& out, const Entity& e, bool skipBcc);
+using Sink = std::function<void(QByteArrayView)>;
 
-QByteArray entityBytes(const Entity& e) {
+void writeEntity(const Sink& out, const Entity& e, bool skipBcc);
+
+QByteArray entityBytes(const Entity& e, bool skipBcc = false) {
   QByteArray out;
-  appendEntity(out, e, false);
+  writeEntity([&out](QByteArrayView piece) { out.append(piece); }, e, skipBcc);
   return out;
 }
 
-// Writes the entity onto the end of out. A leaf part's body goes straight
-// into the one buffer, so a large attachment is not copied on the way.
-void appendEntity(QByteArray& out, const Entity& e, bool skipBcc) {
+void writeHeaders(const Sink& out, const QList<Header>& headers, bool skipBcc) {
+  QByteArray block;
+  appendHeaders(block, headers, skipBcc);
+  out(block);
+}
+
+// Hands the entity to out in pieces. A leaf part's body is handed on where
+// it lies, so a large attachment is not copied on the way.
+void writeEntity(const Sink& out, const Entity& e, bool skipBcc) {
   if (!e.isMultipart()) {
-    appendHeaders(out, e.headers, skipBcc);
+    writeHeaders(out, e.headers, skipBcc);
     if (e.enclosed)
-      appendEntity(out, *e.enclosed, false);
+      writeEntity(out, *e.enclosed, false);
     else
-      out += e.body.bytes();
+      out(e.body.bytes());
     return;
   }
   // Nested containers are written out first to look for the boundary in
@@ -88,7 +99,7 @@ void appendEntity(QByteArray& out, const Entity& e, bool skipBcc) {
   };
   QByteArray boundary = mimetext::parameter(mimetext::unfold(e.params()), "boundary");
   if (!clashes(boundary)) {
-    appendHeaders(out, e.headers, skipBcc);
+    writeHeaders(out, e.headers, skipBcc);
   } else {
     do boundary = "=_" + randomToken(); while (clashes(boundary));
     // The header block carries the boundary actually used.
@@ -96,55 +107,65 @@ void appendEntity(QByteArray& out, const Entity& e, bool skipBcc) {
     copyHeaders.headers = e.headers;
     copyHeaders.setContentType(e.type(), e.subtype(),
                                mimetext::withParameter(mimetext::unfold(e.params()), "boundary", boundary));
-    appendHeaders(out, copyHeaders.headers, skipBcc);
+    writeHeaders(out, copyHeaders.headers, skipBcc);
   }
-  if (!e.preamble.isEmpty()) out += e.preamble + "\r\n";
+  if (!e.preamble.isEmpty()) out(e.preamble + "\r\n");
   for (size_t i = 0; i < e.parts.size(); ++i) {
     // The line end before each delimiter belongs to the delimiter.
-    out += "--" + boundary + "\r\n";
+    out("--" + boundary + "\r\n");
     if (isLeaf(*e.parts[i])) {
-      out += leafHeaders[i];
-      out += e.parts[i]->body.bytes();
+      out(leafHeaders[i]);
+      out(e.parts[i]->body.bytes());
     } else {
-      out += nested[i];
+      out(nested[i]);
     }
-    out += "\r\n";
+    out("\r\n");
   }
-  out += "--" + boundary + "--\r\n";
-  if (!e.epilogue.isEmpty()) out += e.epilogue;
+  out("--" + boundary + "--\r\n");
+  if (!e.epilogue.isEmpty()) out(e.epilogue);
 }
 
 }  // namespace
 
-QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) {
+QByteArray MessageEngine::serializeEntity(const Entity& e, bool skipBcc) { return entityBytes(e, skipBcc); }
+
+QByteArray MessageEngine::pristineBytes(bool forTransport) {
+  const QByteArray all = wholeRaw();
+  if (!forTransport) return all;
+  // Drop the Bcc field from the header block, keep every other byte.
   QByteArray out;
-  appendEntity(out, e, skipBcc);
-  return out;
+  out.reserve(all.size());
+  qsizetype pos = 0;
+  bool skipping = false;
+  while (pos < all.size()) {
+    const qsizetype nl = all.indexOf('\n', pos);
+    const qsizetype next = nl < 0 ? all.size() : nl + 1;
+    const QByteArray line = QByteArray::fromRawData(all.constData() + pos, next - pos);
+    if (line == "\r\n" || line == "\n" || pos >= bodyStart_) break;
+    if (!isWsp(line[0])) skipping = line.startsWith("Bcc:") || line.toLower().startsWith("bcc:");
+    if (!skipping) out += line;
+    pos = next;
+  }
+  out += QByteArray::fromRawData(all.constData() + pos, all.size() - pos);
+  return mimetext::toCrlf(out);
 }
 
 QByteArray MessageEngine::serialize(bool forTransport) {
+  if (isPristine()) return pristineBytes(forTransport);
+  QByteArray out;
+  serializeTo(forTransport, [&out](QByteArrayView piece) { out.append(piece); });
+  return out;
+}
+
+void MessageEngine::serializeTo(bool forTransport, const std::function<void(QByteArrayView)>& take) {
   if (isPristine()) {
-    const QByteArray all = wholeRaw();
-    if (!forTransport) return all;
-    // Drop the Bcc field from the header block, keep every other byte.
-    QByteArray out;
-    out.reserve(all.size());
-    qsizetype pos = 0;
-    bool skipping = false;
-    while (pos < all.size()) {
-      const qsizetype nl = all.indexOf('\n', pos);
-      const qsizetype next = nl < 0 ? all.size() : nl + 1;
-      const QByteArray line = QByteArray::fromRawData(all.constData() + pos, next - pos);
-      if (line == "\r\n" || line == "\n" || pos >= bodyStart_) break;
-      if (!isWsp(line[0])) skipping = line.startsWith("Bcc:") || line.toLower().startsWith("bcc:");
-      if (!skipping) out += line;
-      pos = next;
-    }
-    out += QByteArray::fromRawData(all.constData() + pos, all.size() - pos);
-    return mimetext::toCrlf(out);
+    take(pristineBytes(forTransport));
+    return;
   }
   ensureParsed();
-  return mimetext::toCrlf(serializeEntity(*root_, forTransport));
+  CrlfPieces crlf(take);
+  writeEntity(std::ref(crlf), *root_, forTransport);
+  crlf.finish();
 }
 
 void MessageEngine::completeHeaders(const QString& messageToken, const QString& sender) {

@@ -2,8 +2,11 @@
 
 #include <gmime/gmime.h>
 
+#include <QIODevice>
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <utility>
 
 #include "maillib/binhex.h"
 #include "maillib/gmimeinit.h"
@@ -98,13 +101,15 @@ namespace {
 
 // Encodes a piece at a time and writes CR LF line ends straight away, so a
 // large file is never held a second time just to change its line ends.
-QByteArray gmimeEncode(GMimeContentEncoding e, const QByteArray& data) {
+// Encodes what next hands over, piece after piece, until it hands over an
+// empty one; expectedSize (the whole input) sizes the result once.
+QByteArray gmimeEncodePieces(GMimeContentEncoding e, qint64 expectedSize, const std::function<QByteArrayView()>& next) {
   ensureGMime();
   GMimeEncoding state;
   g_mime_encoding_init_encode(&state, e);
   constexpr qsizetype kPiece = 64 * 1024;
   QByteArray out;
-  out.reserve(qsizetype(g_mime_encoding_outlen(&state, size_t(data.size())) / 76 * 78) + 256);
+  out.reserve(qsizetype(g_mime_encoding_outlen(&state, size_t(expectedSize)) / 76 * 78) + 256);
   QByteArray piece(qsizetype(g_mime_encoding_outlen(&state, size_t(kPiece))) + 256, '\0');
   const auto appendCrlf = [&out](const char* p, size_t n) {
     size_t runStart = 0;
@@ -116,12 +121,22 @@ QByteArray gmimeEncode(GMimeContentEncoding e, const QByteArray& data) {
     }
     out.append(p + runStart, qsizetype(n - runStart));
   };
-  for (qsizetype pos = 0; pos < data.size(); pos += kPiece) {
-    const size_t len = size_t(std::min(kPiece, data.size() - pos));
-    appendCrlf(piece.constData(), g_mime_encoding_step(&state, data.constData() + pos, len, piece.data()));
+  for (QByteArrayView data = next(); !data.isEmpty(); data = next()) {
+    for (qsizetype pos = 0; pos < data.size(); pos += kPiece) {
+      const size_t len = size_t(std::min(kPiece, data.size() - pos));
+      appendCrlf(piece.constData(), g_mime_encoding_step(&state, data.constData() + pos, len, piece.data()));
+    }
   }
   appendCrlf(piece.constData(), g_mime_encoding_flush(&state, "", 0, piece.data()));
   return out;
+}
+
+QByteArray gmimeEncode(GMimeContentEncoding e, const QByteArray& data) {
+  bool handed = false;
+  return gmimeEncodePieces(e, data.size(), [&]() -> QByteArrayView {
+    if (std::exchange(handed, true)) return {};
+    return data;
+  });
 }
 
 }  // namespace
@@ -144,6 +159,15 @@ QByteArray encode(Encoding encoding, const QByteArray& data, const QByteArray& f
       break;
   }
   return data;
+}
+
+QByteArray encodeBase64(QIODevice& in, qint64 expectedSize) {
+  constexpr qint64 kRead = 1024 * 1024;
+  QByteArray chunk;
+  return gmimeEncodePieces(GMIME_CONTENT_ENCODING_BASE64, expectedSize, [&]() -> QByteArrayView {
+    chunk = in.read(kRead);
+    return chunk;
+  });
 }
 
 namespace {

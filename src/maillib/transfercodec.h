@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+class QIODevice;
+
 namespace maillib::codec {
 
 enum class Encoding { Identity, Base64, QuotedPrintable, UUEncode, BinHex };
@@ -21,6 +23,11 @@ QByteArray name(Encoding encoding);
 // CRLF.
 QByteArray encode(Encoding encoding, const QByteArray& data, const QByteArray& fileName = {},
                   bool text = false);
+
+// Base64 of everything read from in, read in pieces, so the input is
+// never in memory whole beside its encoding (expectedSize sizes the result).
+// The same bytes as encode() gives; the caller checks in for a read error.
+QByteArray encodeBase64(QIODevice& in, qint64 expectedSize);
 
 struct Decoded {
   QByteArray data;

@@ -82,7 +82,7 @@ void MailForm::listFolders_Click() {
   store.current_folder = folderItem->text();
 
   const QDir dir(store.folderPath(store.current_folder));
-  QStringList names = dir.entryList({QStringLiteral("*.msg")}, QDir::Files, QDir::NoSort);
+  QStringList names = MailStore::messageFileNames(dir.path());
   if (names.isEmpty()) {
     store.add_folder_entry(store.current_folder, 0);
     return;

@@ -3,7 +3,15 @@
 #include "platform/paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstring>
 
 using platform::joinPath;
 
@@ -79,6 +87,28 @@ QString MailStore::first_free_msg_name(const QString& folder) const {
     if (!QFileInfo::exists(dir + name))
       return name;
   }
+}
+
+QStringList MailStore::messageFileNames(const QString& dir) {
+  QStringList names;
+  DIR* folder = opendir(QFile::encodeName(dir).constData());
+  if (!folder)
+    return names;
+  while (const dirent* entry = readdir(folder)) {
+    const char* name = entry->d_name;
+    const size_t length = std::strlen(name);
+    if (name[0] == '.' || length < 4 || strncasecmp(name + length - 4, ".msg", 4) != 0)
+      continue;
+    bool regular = entry->d_type == DT_REG;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat info {};
+      regular = fstatat(dirfd(folder), name, &info, 0) == 0 && S_ISREG(info.st_mode);
+    }
+    if (regular)
+      names.append(QFile::decodeName(name));
+  }
+  closedir(folder);
+  return names;
 }
 
 QString MailStore::next_msg_name(const QString& folder) {

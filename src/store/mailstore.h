@@ -46,6 +46,10 @@ class MailStore {
   static QString msgFileName(qint64 number);
   // The number at the start of a file name (12 for 00000012.msg, 0 if none).
   static qint64 msgNumber(const QString& fileName);
+  // The message files of a folder path in directory order: regular files
+  // (or links to them) whose names end in ".msg", any case, not hidden. One
+  // pass over the directory, so a large folder lists quickly.
+  static QStringList messageFileNames(const QString& dir);
   QString first_free_msg_name(const QString& folder) const;
   QString next_msg_name(const QString& folder);
   void add_folder_entry(const QString& folder, qint64 counter);

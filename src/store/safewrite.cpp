@@ -40,6 +40,29 @@ bool syncFolder(const QString& folder) {
   return synced;
 }
 
+namespace {
+bool syncFile(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+}  // namespace
+
+WriteResult moveFileSafely(const QString& from, const QString& to) {
+  QFile file(from);
+  // QFile::rename never replaces an existing file.
+  if (!file.rename(to))
+    return {false, file.errorString()};
+  // A rename is one step of a journaling file system's log: once the
+  // target folder is synced, the old name is gone for good as well.
+  if (!syncFile(to) || !syncFolder(QFileInfo(to).absolutePath()))
+    return {false, QStringLiteral("The move of %1 to %2 could not be synced to disk.").arg(from, to)};
+  return {true, {}};
+}
+
 QString freeFileName(const QString& folder, const QString& fileName) {
   QDir dir(folder);
   if (!dir.exists(fileName))

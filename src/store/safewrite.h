@@ -21,6 +21,11 @@ WriteResult writeFileSafely(const QString& path, const QByteArray& data, bool ov
 // is synced too. False when the folder could not be synced.
 bool syncFolder(const QString& folder);
 
+// Renames from to to (an existing file at to is never replaced) so that the
+// move lasts through a power cut: the file and its new folder are synced.
+// A move that happened but could not be synced still fails, with the reason.
+WriteResult moveFileSafely(const QString& from, const QString& to);
+
 // "name.ext", "name (2).ext", ... : the first name that is free in folder.
 QString freeFileName(const QString& folder, const QString& fileName);
 

@@ -12,8 +12,9 @@
 namespace store {
 
 // produce writes the data to the device it is given and returns an empty
-// text, or what went wrong (then nothing is renamed into place).
+// text, or what went wrong (then nothing is renamed into place). When given,
+// bytesNeeded tells a failure's text how large the whole file would be.
 WriteResult writeFileStreamed(const QString& path, const std::function<QString(QIODevice&)>& produce,
-                              bool overwrite = true);
+                              bool overwrite = true, const std::function<qint64()>& bytesNeeded = {});
 
 }  // namespace store

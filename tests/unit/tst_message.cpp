@@ -5,6 +5,8 @@
 // encodings, damaged structures.
 #include "maillib/addresses.h"
 #include "maillib/mailcontrol.h"
+#include "maillib/messageengine.h"
+#include "maillib/messageengine_common.h"
 #include "maillib/mimetext.h"
 #include "maillib/parameters.h"
 #include "maillib/transfercodec.h"
@@ -496,6 +498,86 @@ class TestMessage : public QObject {
     // Each start would once look for its end through all the rest.
     const QByteArray starts = QByteArray("=?a?b?A").repeated(200000);
     QTest::newRow("200,000 words that never end") << starts << QString::fromLatin1(starts);
+  }
+
+  void headerBlocksSplitIntoFields_data() {
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QString>("fields");  // name=value, "|" between; folds shown as "/"
+    QTest::addColumn<int>("bodyStart");
+    QTest::newRow("crlf folds") << QByteArray("Received: a\r\n\tb\r\n c\r\nTo: x\r\n\r\nbody")
+                                << QStringLiteral("Received=a/\tb/ c|To=x") << 30;
+    QTest::newRow("lf, blank before colon, empty value") << QByteArray("Subject :  hi\nX-Empty:\n\nbody")
+                                                         << QStringLiteral("Subject=hi|X-Empty=") << 24;
+    QTest::newRow("mbox line, no empty line") << QByteArray("From me Sat\nFrom: a\n b")
+                                              << QStringLiteral("From=a/ b") << 22;
+    QTest::newRow("a non-header line starts the body") << QByteArray("To: x\r\nnot a header\r\n")
+                                                       << QStringLiteral("To=x") << 7;
+    QTest::newRow("leading fold is no field") << QByteArray(" x\r\nTo: y\r\n") << QString() << 0;
+  }
+
+  void headerBlocksSplitIntoFields() {
+    QFETCH(QByteArray, block);
+    qsizetype bodyStart = -1;
+    QStringList fields;
+    for (const maillib::Header& h : maillib::parseHeaderBlock(block, 0, &bodyStart))
+      fields += QString::fromLatin1(h.name + "=" + QByteArray(h.raw).replace("\r\n", "/"));
+    QTEST(fields.join(QLatin1Char('|')), "fields");
+    QTEST(int(bodyStart), "bodyStart");
+  }
+
+  void lineEndsConvertAlikeInPieces_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("crlf") << QByteArray("a\r\nb\r\n");
+    QTest::newRow("lf and lone cr") << QByteArray("a\nb\rc\r\r\nd\n\n");
+    QTest::newRow("cr at the ends") << QByteArray("\r\nx\r");
+    QTest::newRow("no breaks") << QByteArray("abc");
+  }
+
+  void lineEndsConvertAlikeInPieces() {
+    // Cut anywhere, even between CR and LF, the pieces give what the whole
+    // gives.
+    QFETCH(QByteArray, text);
+    for (qsizetype cut = 0; cut <= text.size(); ++cut) {
+      QByteArray out;
+      const std::function<void(QByteArrayView)> take = [&out](QByteArrayView p) { out.append(p); };
+      maillib::engine_detail::CrlfPieces pieces(take);
+      pieces(QByteArrayView(text).first(cut));
+      pieces(QByteArrayView(text).sliced(cut));
+      pieces.finish();
+      QCOMPARE(out, mimetext::toCrlf(text));
+    }
+  }
+
+  void base64ReadInPiecesEncodesAlike_data() {
+    QTest::addColumn<int>("size");
+    for (int size : {0, 1, 57, 64 * 1024 + 1, 1024 * 1024 + 58})
+      QTest::addRow("%d bytes", size) << size;
+  }
+
+  void base64ReadInPiecesEncodesAlike() {
+    QFETCH(int, size);
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) data[i] = char(i * 7 + i / 251);
+    QFile file(writeTestFile(path("piece.bin"), data));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(codec::encodeBase64(file, size), codec::encode(codec::Encoding::Base64, data));
+  }
+
+  void writtenFileIsTheSerializedMessage() {
+    // Written in pieces, the file holds the bytes the message serializes to,
+    // every line ending in CR LF.
+    MailControl m;
+    ops::load(m, writeTestFile(path("mixed.msg"), kMixed));
+    m.setSubject(QStringLiteral("pieces"));
+    ops::enter(m, 0);
+    m.setBodyText(0, QStringLiteral("one\ntwo\rthree\r"));
+    ops::leave(m);
+    ops::store(m, path("w.msg"));
+    QVERIFY(!m.lastOperationFailed());
+    const QByteArray written = readTestFile(path("w.msg"));
+    QCOMPARE(written, m.sourceText().toLatin1());
+    QCOMPARE(mimetext::toCrlf(written), written);
+    QVERIFY(written.contains("one\r\ntwo\r\nthree"));
   }
 
   void longValuesFold_data() {

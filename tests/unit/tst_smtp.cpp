@@ -548,6 +548,8 @@ class SmtpTest : public QObject {
     QVERIFY(rig.waitForEnd());
     QCOMPARE(rig.finished, 1);
     QVERIFY(!rig.session.isActive());
+    // Stored in the OutBox while it goes, it is never left there.
+    QVERIFY(namesIn(*root_, QStringLiteral("OutBox")).isEmpty());
     if (fault.isEmpty()) {
       QCOMPARE(rig.session.outcome(), SendSession::Outcome::Sent);
       QCOMPARE(namesIn(*root_, QStringLiteral("Sent")).size(), 1);

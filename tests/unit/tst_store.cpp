@@ -35,6 +35,22 @@ class StoreTest : public QObject {
     QCOMPARE(store.next_msg_name(QStringLiteral("Later")), QStringLiteral("00000001.msg"));
   }
 
+  void messageFilesListLikeTheDirectoryFilter() {
+    // The one-pass listing names what QDir's "*.msg" file filter names.
+    const QString dir = root_->path(QStringLiteral("Inbox"));
+    for (const char* name : {"00000001.msg", "00000002.MSG", "note.Msg", ".hidden.msg", "00000003.msg.bak", "x.txt",
+                             "Unicode \xe0\xb6\x85.msg"})
+      root_->write(QStringLiteral("Inbox/") + QString::fromUtf8(name), "x");
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("folder.msg")));
+    QVERIFY(QFile::link(dir + QStringLiteral("/00000001.msg"), dir + QStringLiteral("/link.msg")));
+    QVERIFY(QFile::link(dir + QStringLiteral("/gone"), dir + QStringLiteral("/broken.msg")));
+    QStringList listed = MailStore::messageFileNames(dir);
+    listed.sort();
+    QCOMPARE(listed, QDir(dir).entryList({QStringLiteral("*.msg")}, QDir::Files, QDir::Name));
+    QCOMPARE(listed.size(), 5);
+    QVERIFY(MailStore::messageFileNames(root_->path(QStringLiteral("Nowhere"))).isEmpty());
+  }
+
   void takenNameFallsBackToLowestFree() {
     MailStore& store = mailStore();
     root_->write(QStringLiteral("Inbox/00000002.msg"), "copied in by hand");
