@@ -2,6 +2,7 @@
 # Every headline figure in one run, each as a ratio to its anchor measured in
 # the same run, printed as one table at the end:
 #   listing 10,000 files          vs plain reads of their header blocks
+#   the same, automatic fonts     (each column's script judged) vs the same reads
 #   50 MB message load, peak mem  vs GMime alone
 #   POP3 fetch of 1,000 messages  vs mpop and fetchmail (same Dovecot)
 #   SMTP send (10 MB, 100 queued) vs msmtp (same Postfix; when
@@ -40,6 +41,8 @@ echo "listing and 50 MB load ..." >&2
 if BENCH_WORK=$log/message bash "$src/bench/run_message_bench.sh" "$build" >"$log/message.txt" 2>&1; then
   read -r ours anchor < <(awk '/^listing_load_ms/ {o=$2} /^plain_header_read_ms/ {a=$2} END {print o, a}' "$log/message.txt")
   row "listing 10,000 files" "$ours ms" "plain header reads" "$anchor ms" "$(ratio "$ours" "$anchor")"
+  read -r ours anchor < <(awk '/^listing_autofont_ms/ {o=$2} /^plain_header_read_ms/ {a=$2} END {print o, a}' "$log/message.txt")
+  row "listing, automatic fonts" "$ours ms" "plain header reads" "$anchor ms" "$(ratio "$ours" "$anchor")"
   read -r ours anchor < <(awk '/^median ms:/ {print $4, $6}' "$log/message.txt")
   row "50 MB message load (wall)" "$ours ms" "GMime alone" "$anchor ms" "$(ratio "$ours" "$anchor")"
   read -r ours anchor < <(awk '/^peak kB:/ {print $4, $6}' "$log/message.txt")

@@ -3,6 +3,8 @@
 #include "platform/codepage.h"
 #include "store/safewrite.h"
 
+#include <array>
+
 namespace compose {
 
 namespace {
@@ -26,6 +28,21 @@ QString oneLine(QString value) {
   return value;
 }
 
+const QString kRule = QString(27, QLatin1Char('-'));
+
+struct Field {
+  const char* label;
+  const QString* value;
+};
+
+std::array<Field, 5> fieldsOf(const QuoteSource& source) {
+  return {{{"From   : ", &source.from},
+           {"Date   : ", &source.date},
+           {"To     : ", &source.to},
+           {"CC     : ", &source.cc},
+           {"Subject: ", &source.subject}}};
+}
+
 }  // namespace
 
 QString quotingBlock(const QuoteSource& source) {
@@ -33,15 +50,30 @@ QString quotingBlock(const QuoteSource& source) {
   block.reserve(source.viewText.size() + 256);
   for (int i = 0; i < 3; ++i)
     block += QLatin1Char(' ') + kCrLf;
-  block += QString(27, QLatin1Char('-')) + kCrLf;
-  const std::pair<const char*, const QString*> fields[] = {
-      {"From   : ", &source.from}, {"Date   : ", &source.date}, {"To     : ", &source.to},
-      {"CC     : ", &source.cc},   {"Subject: ", &source.subject},
-  };
-  for (const auto& [label, value] : fields)
-    block += QLatin1String(label) + oneLine(*value) + kCrLf;
+  block += kRule + kCrLf;
+  for (const Field& field : fieldsOf(source))
+    block += QLatin1String(field.label) + oneLine(*field.value) + kCrLf;
   block += withCrLf(source.viewText) + kCrLf;
   return block;
+}
+
+ScriptRuns quoteRuns(const QuoteSource& source) {
+  if (source.fieldScripts.size() != 5)
+    return {};
+  ScriptRuns runs;
+  qsizetype at = 3 * 2 + kRule.size() + 1;  // the blank lines and the rule, LF ends
+  appendRun(runs, 0, TextScript::Latin);
+  const std::array<Field, 5> fields = fieldsOf(source);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const qsizetype label = qsizetype(qstrlen(fields[i].label));
+    appendRun(runs, at, TextScript::Latin);
+    appendRun(runs, at + label, source.fieldScripts[qsizetype(i)]);
+    at += label + fields[i].value->size() + 1;
+  }
+  // The view's line ends are LF already; each run keeps its place.
+  for (const ScriptRun& run : source.viewRuns)
+    appendRun(runs, at + run.start, run.script);
+  return runs;
 }
 
 bool writeQuoteFile(const QString& path, const QString& block, QString* why) {
@@ -56,6 +88,7 @@ ReplyDraft replyDraft(const QuoteSource& source) {
   draft.to = source.from;
   draft.subject = source.subject;
   draft.quote = quotingBlock(source);
+  draft.quoteRuns = quoteRuns(source);
   return draft;
 }
 
@@ -63,6 +96,7 @@ ReplyDraft forwardDraft(const QuoteSource& source, const QList<ForwardPart>& par
   ReplyDraft draft;
   draft.subject = source.subject;
   draft.quote = quotingBlock(source);
+  draft.quoteRuns = quoteRuns(source);
   draft.forward = true;
   for (const ForwardPart& part : parts) {
     QString why;

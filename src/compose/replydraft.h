@@ -3,6 +3,8 @@
 // window: the quoting block that goes above the message shown, the To and
 // Subject fields, and for a forward the files saved from the message's
 // attachments (only those that really were saved).
+#include "language/scriptfonts.h"
+
 #include <QColor>
 #include <QList>
 #include <QString>
@@ -20,6 +22,10 @@ struct QuoteSource {
   QString cc;
   QString subject;
   QString viewText;  // the whole view, any line breaks
+  // When each text is quoted in its own font: the scripts of from, date,
+  // to, cc and subject, and the runs of viewText. Empty: one font for all.
+  QList<TextScript> fieldScripts;
+  ScriptRuns viewRuns;
 };
 
 // The dark blue the quoted text is shown in.
@@ -48,10 +54,16 @@ struct ForwardPart {
 // empty path with the reason in why.
 using PartSaver = std::function<QString(const ForwardPart& part, QString* why)>;
 
+// The runs of the quoting block as the compose body holds it (LF line
+// ends): the labels in Latin, each value and each text of the view in its
+// own script. Empty when the source has no scripts.
+ScriptRuns quoteRuns(const QuoteSource& source);
+
 struct ReplyDraft {
   QString to;
   QString subject;
   QString quote;           // the quoting block
+  ScriptRuns quoteRuns;    // its scripts, when each text has its font
   bool forward = false;    // the window's attachments are replaced by files
   QStringList files;       // files to attach, in the message's order
   QStringList fileNames;   // the name each file goes out under: its part's name in the message

@@ -11,16 +11,32 @@ namespace compose {
 
 namespace {
 
-void putQuoteIntoBody(QTextEdit* body, const QString& quote, const QString& fontFamily) {
+void putQuoteIntoBody(QTextEdit* body, const ReplyDraft& draft, const QString& fontFamily) {
   // What is typed above the quote keeps the colour and font of typing.
   const QTextCharFormat typing = body->currentCharFormat();
   QTextCharFormat quoted = typing;
   quoted.setForeground(kQuoteColour);
   if (!fontFamily.isEmpty())
     quoted.setFontFamilies({fontFamily});
+  const QString quote = editing::withLf(draft.quote);
   body->clear();
   QTextCursor cursor(body->document());
-  editing::insertLaidOutText(cursor, editing::withLf(quote), quoted);
+  editing::insertLaidOutText(cursor, quote, quoted);
+  // Each text in the font of its own script, in the same undo step.
+  cursor.joinPreviousEditBlock();
+  const ScriptFonts fonts(body->font(), true);
+  const ScriptRuns& runs = draft.quoteRuns;
+  for (qsizetype i = 0; i < runs.size(); ++i) {
+    const qsizetype end = i + 1 < runs.size() ? runs[i + 1].start : quote.size();
+    QTextCharFormat format;
+    const QFont& font = fonts.font(runs[i].script);
+    format.setFontFamilies(font.families());
+    format.setFontPointSize(font.pointSizeF());
+    cursor.setPosition(int(runs[i].start));
+    cursor.setPosition(int(end), QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(format);
+  }
+  cursor.endEditBlock();
   cursor.movePosition(QTextCursor::Start);
   body->setTextCursor(cursor);
   body->setCurrentCharFormat(typing);
@@ -35,7 +51,7 @@ void fillComposeWindow(NewMessage& window, const ReplyDraft& draft, const QStrin
     window.setWritesUnicode(true);
   else if (scriptOfFontFamily(quoteFontFamily))
     window.setWritesUnicode(false);
-  putQuoteIntoBody(window.txtBody, draft.quote, quoteFontFamily);
+  putQuoteIntoBody(window.txtBody, draft, quoteFontFamily);
   window.txtTo->setText(draft.to);
   window.txtSubject->setText(draft.subject);
   if (!draft.forward)

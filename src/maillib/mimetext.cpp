@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "maillib/addresses.h"
+#include "maillib/charsets.h"
 #include "maillib/gmimeinit.h"
 #include "maillib/parameters.h"
 
@@ -22,12 +23,7 @@ QByteArray lowerTrim(const QByteArray& s) {
   return t;
 }
 
-bool isLatin1Charset(const QByteArray& cs) {
-  return cs.isEmpty() || cs == "us-ascii" || cs == "ascii" || cs == "iso-8859-1" ||
-         cs == "iso8859-1" || cs == "latin1" || cs == "latin-1" || cs == "iso_8859-1" ||
-         cs == "windows-1252" || cs == "cp1252" || cs == "x-user-defined" || cs == "unknown-8bit" ||
-         cs == "x-unknown" || cs == "ansi_x3.4-1968" || cs == "us";
-}
+bool isLatin1Charset(const QByteArray& cs) { return charsets::readsByteForByte(cs); }
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -194,15 +190,9 @@ QString bytesToText(const QByteArray& bytes, const QByteArray& charsetIn) {
   if (isLatin1Charset(cs) || isAscii(bytes)) return QString::fromLatin1(bytes);
   if (cs == "utf-8" || cs == "utf8")
     return isUtf8(bytes) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
-  ensureGMime();
-  iconv_t cd = g_mime_iconv_open("UTF-8", cs.constData());
-  if (cd == (iconv_t)-1) return QString::fromLatin1(bytes);
-  char* converted = g_mime_iconv_strndup(cd, bytes.constData(), size_t(bytes.size()));
-  g_mime_iconv_close(cd);
-  if (!converted) return QString::fromLatin1(bytes);
-  QString out = QString::fromUtf8(converted);
-  g_free(converted);
-  return out;
+  // A charset not known here reads byte for byte.
+  std::optional<QString> text = charsets::decode(bytes, cs);
+  return text ? *std::move(text) : QString::fromLatin1(bytes);
 }
 
 QByteArray unfold(const QByteArray& raw) {

@@ -1,6 +1,8 @@
 #include "reading/messagerenderer.h"
 
+#include "maillib/charsets.h"
 #include "maillib/mailcontrol.h"
+#include "maillib/parameters.h"
 #include "reading/attachmentname.h"
 #include "reading/partrules.h"
 
@@ -181,6 +183,15 @@ void MessageRenderer::startBlock(ViewBlock::Kind kind, const QString& type, cons
   b.type = type;
   b.subtype = subtype;
   b.fileName = nameOfPart(partIndex);
+  if (kind != ViewBlock::Kind::Headers)
+    b.charset = maillib::parameterValue(control_.ContentParameters(), QStringLiteral("charset")).toLatin1();
+  // Text in a charset not known here is read byte for byte; the reader is
+  // told why it may look wrong.
+  if (!maillib::charsets::isKnown(b.charset))
+    result_.problems.append(
+        QStringLiteral("A text of this message is in the charset \"%1\", which is not known here; it is shown "
+                       "byte for byte.")
+            .arg(QString::fromLatin1(b.charset)));
   result_.blocks.append(b);
 }
 

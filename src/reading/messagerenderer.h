@@ -8,6 +8,9 @@
 // shown in order; of a multipart/alternative only the plain part is shown,
 // else the HTML one; every other part, and a text part sent as a named
 // attachment, is listed as an attachment.
+#include "language/scriptfonts.h"
+
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -24,6 +27,8 @@ struct ViewBlock {
   QString type, subtype;  // of that entity, lower case
   QString fileName;       // the bare, safe name the entity is saved under
   QString text;           // LF line ends, ending with one
+  QByteArray charset;     // label of a text part, as the message gives it
+  ScriptRuns runs;        // the scripts of the text, when each text has its font
   int firstLine = 0;
   int lineCount = 0;
 };

@@ -1,12 +1,36 @@
 #include "reading/unicodeview.h"
 
 #include "language/unicodefonts.h"
+#include "reading/textscripts.h"
+
+#include <algorithm>
 
 namespace reading {
 
 namespace {
 
-QString subjectAsUnicode(const QString& subject, FontScript script) {
+// The Unicode script of font codes.
+std::optional<FontScript> codesScript(TextScript script) {
+  if (script == TextScript::SinhalaFont)
+    return FontScript::Sinhala;
+  if (script == TextScript::TamilFont)
+    return FontScript::Tamil;
+  return std::nullopt;
+}
+
+// Whose codes a block holds: the script judged for it when each text has its
+// font, else the script chosen; none for text that is no font codes.
+std::optional<FontScript> blockCodes(const ViewBlock& block, FontScript chosen) {
+  if (!block.runs.isEmpty())
+    return block.kind == ViewBlock::Kind::Headers ? std::nullopt : codesScript(block.runs.front().script);
+  return isFontCodeBlock(block) ? std::optional(chosen) : std::nullopt;
+}
+
+QString subjectAsUnicode(const QString& subject, FontScript script, bool perText) {
+  if (perText) {
+    const std::optional<FontScript> codes = codesScript(scriptOf(subject));
+    return codes ? fontCodesToUnicode(subject, *codes) : subject;
+  }
   return unicodeScriptOf(subject) ? subject : fontCodesToUnicode(subject, script);
 }
 
@@ -60,21 +84,29 @@ std::optional<FontScript> arrivedUnicodeScript(const RenderedMessage& view) {
 
 RenderedMessage viewAsUnicode(const RenderedMessage& view, FontScript script, const QString& subject) {
   RenderedMessage out = view;
-  const QString subjectLine = QStringLiteral("Subject: ") + subjectAsUnicode(subject, script);
+  const bool perText = std::any_of(view.blocks.begin(), view.blocks.end(),
+                                   [](const ViewBlock& b) { return !b.runs.isEmpty(); });
+  const QString subjectLine = QStringLiteral("Subject: ") + subjectAsUnicode(subject, script, perText);
   bool subjectShown = false;
   for (ViewBlock& b : out.blocks) {
     if (b.kind == ViewBlock::Kind::Headers) {
       const QString replaced = withSubjectLine(b.text, subjectLine);
       subjectShown = subjectShown || replaced != b.text || b.text.contains(subjectLine);
       b.text = replaced;
-    } else if (isFontCodeBlock(b)) {
-      b.text = fontCodesToUnicode(b.text, script);
+      if (perText)
+        b.runs = headerRuns(b.text);
+    } else if (const std::optional<FontScript> codes = blockCodes(b, script)) {
+      b.text = fontCodesToUnicode(b.text, *codes);
+      if (perText)
+        b.runs = {{0, *codes == FontScript::Sinhala ? TextScript::Sinhala : TextScript::Tamil}};
     }
   }
   if (!subjectShown && !subject.isEmpty()) {
     ViewBlock top;
     top.kind = ViewBlock::Kind::Headers;
     top.text = subjectLine + QLatin1Char('\n');
+    if (perText)
+      top.runs = headerRuns(top.text);
     out.blocks.prepend(top);
   }
   countLines(out);
@@ -93,7 +125,8 @@ QString selectionAsUnicode(const RenderedMessage& view, const QList<SelectedPiec
     const QString text = lines.join(QLatin1Char('\n'));
     if (i > 0)
       out += QLatin1Char('\n');
-    out += block && isFontCodeBlock(*block) ? fontCodesToUnicode(text, script) : text;
+    const std::optional<FontScript> codes = block ? blockCodes(*block, script) : std::nullopt;
+    out += codes ? fontCodesToUnicode(text, *codes) : text;
   }
   return out;
 }

@@ -3,7 +3,9 @@
 // hold 8-bit font codes converted to real Sinhala or Tamil, with the subject
 // on top, and a selection of the view copied as Unicode. Text that already
 // arrived as Unicode is never converted again; header lines stay as they
-// are. No widget is involved.
+// are. When each text of the view has its font (its blocks carry script
+// runs), each part converts from the codes judged for it and Latin text is
+// left alone. No widget is involved.
 #include "language/fontunicode.h"
 #include "reading/messagerenderer.h"
 

@@ -46,6 +46,7 @@ MailForm::MailForm(QWidget* parent) : QMainWindow(parent) {
   createMenus();
   connectHandlers();
   createUnicodeSupport();
+  createAutoFontSupport();
   placeDesignControls();
   installCertificateQuestion();
   setMinimumSize(twipsToPixels(MainLayoutDesign::kMinInnerWidth + 600),

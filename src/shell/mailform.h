@@ -20,7 +20,11 @@
 #include "language/fontunicode.h"
 #include "maillib/mailcontrol.h"
 #include "reading/messagerenderer.h"
+#include "reading/textscripts.h"
 
+namespace compose {
+struct QuoteSource;
+}
 class PictureButton;
 class testform;
 namespace retrieval {
@@ -168,6 +172,18 @@ class MailForm : public QMainWindow {
   // ----- language (mailform_language.cpp)
   void applyStartupFonts();
   void mnuLangSinh_Click(int index);
+  // Each text in the font of its own script; remembered, on unless turned off.
+  QAction* mnuAutoFont = nullptr;  // "&Automatic font", checkable
+  void createAutoFontSupport();
+  void mnuAutoFont_Click();
+  bool automaticFonts() const;
+  reading::FontChoice fontChoiceOf(const QWidget* box) const;
+  reading::FontChoice listed_choice = reading::FontChoice::PerText;  // of the entries listed
+  reading::FontChoice shown_choice = reading::FontChoice::PerText;   // of the view shown
+  void fontsChanged();        // the list's texts and the view follow a new choice
+  void applyTextFonts();      // each text of the view in its script's font
+  void applyFolderFonts(int first, int last);  // each folder name in its script's font
+  compose::QuoteSource shownQuoteSource() const;  // the message on view, as it reads there
 
   // ----- Sinhala and Tamil as Unicode (mailform_unicode.cpp)
   QAction* ShowUnicode = nullptr;     // "Show as &Unicode", checkable

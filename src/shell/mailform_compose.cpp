@@ -50,9 +50,7 @@ static std::optional<compose::QuoteSource> shownMessageSource(MailForm& form) {
   }
   if (!form.reloadShownMessage())
     return std::nullopt;
-  const MailControl& mail = *form.Mail1;
-  return compose::QuoteSource{mail.From(), mail.Date(), mail.To(), mail.CC(), mail.Subject(),
-                              form.shown_view.text()};
+  return form.shownQuoteSource();
 }
 
 static void fillAndShow(MailForm& form, NewMessage* compose, const compose::ReplyDraft& draft) {

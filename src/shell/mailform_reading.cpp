@@ -1,5 +1,6 @@
 // Listing folders and showing messages. The walk over a message's parts is
 // reading::MessageRenderer; the window shows what it returns.
+#include "compose/replydraft.h"
 #include "editing/textlayout.h"
 #include "platform/prompter.h"
 #include "reading/attachmentname.h"
@@ -26,6 +27,7 @@ namespace {
 // list) and the file name it was listed from.
 constexpr int kNumberRole = Qt::UserRole;
 constexpr int kFileRole = Qt::UserRole + 1;
+// (+ 2 and + 3 hold the columns and the entry as read: reading/listformat.h)
 // Item roles of attachments: the part index within its container (the item
 // data of the box) and the part indexes leading from the loaded message to
 // the part.
@@ -59,6 +61,7 @@ void MailForm::setMessageListTabStops() {
   if (qobject_cast<reading::TabStopDelegate*>(listMessages->itemDelegate()))
     return;
   auto* delegate = new reading::TabStopDelegate({kTabStops.begin(), kTabStops.end()}, listMessages);
+  delegate->setCellFonts(automaticFonts());
   listMessages->setItemDelegate(delegate);
   // Every row has the same height, so the view never measures them one by
   // one: large folders list quickly.
@@ -86,8 +89,12 @@ void MailForm::listFolders_Click() {
   }
   reading::sort_file_names(names);
 
+  // Each column's script is judged once, here, not at every paint.
+  listed_choice = fontChoiceOf(listMessages);
   QStringList entries;
   entries.reserve(names.size());
+  QList<reading::ListRow> rows;
+  rows.reserve(names.size());
   QList<qint64> numbers;
   numbers.reserve(names.size());
   qint64 highest = -1;
@@ -95,9 +102,10 @@ void MailForm::listFolders_Click() {
   for (const QString& name : names) {
     // A file that cannot be read lists as an empty line.
     if (!Mail1->loadFile(folderDir + name))
-      entries.append(reading::messageListEntry({}, {}, {}));
+      rows.append(reading::listRow({}, {}, {}, listed_choice));
     else
-      entries.append(reading::messageListEntry(Mail1->From(), Mail1->Subject(), Mail1->Date()));
+      rows.append(reading::listRow(Mail1->From(), Mail1->Subject(), Mail1->Date(), listed_choice));
+    entries.append(rows.back().text);
     const qint64 number = MailStore::msgNumber(name);
     numbers.append(number);
     highest = std::max(highest, number);
@@ -111,6 +119,9 @@ void MailForm::listFolders_Click() {
       QListWidgetItem* item = listMessages->item(i);
       item->setData(kNumberRole, numbers.at(i));
       item->setData(kFileRole, names.at(i));
+      item->setData(reading::kListCellsRole, rows.at(i).cells.pack());
+      if (!rows.at(i).stored.isNull())
+        item->setData(reading::kListStoredRole, rows.at(i).stored);
     }
     listMessages->setCurrentRow(-1);
     listMessages->setUpdatesEnabled(true);
@@ -190,6 +201,8 @@ void MailForm::show_message() {
   textBody->setUpdatesEnabled(false);
   reading::MessageRenderer renderer(*Mail1, ShowHeaders->isChecked());
   shown_view = renderer.render(shown_part_path);
+  shown_choice = fontChoiceOf(textBody);
+  reading::readView(shown_view, shown_choice);
   prepareUnicodeView();
   // The view is empty here, so the text goes in as one plain text, far
   // quicker than inserting it piece by piece; a very long one only up to
@@ -282,6 +295,25 @@ void MailForm::mnuSaveAtt_Click() {
       report += QDir::toNativeSeparators(target) + QLatin1Char('\n');
   }
   msgBox(report);
+}
+
+// ----- the message on view for a reply or forward
+
+compose::QuoteSource MailForm::shownQuoteSource() const {
+  const MailControl& mail = *Mail1;
+  compose::QuoteSource source;
+  QString* values[5] = {&source.from, &source.date, &source.to, &source.cc, &source.subject};
+  const QString fields[5] = {mail.From(), mail.Date(), mail.To(), mail.CC(), mail.Subject()};
+  // The header values read as the view reads its texts.
+  for (int i = 0; i < 5; ++i) {
+    reading::ScriptedText read = reading::readHeaderValue(fields[i], shown_choice);
+    *values[i] = std::move(read.text);
+    if (shown_choice == reading::FontChoice::PerText)
+      source.fieldScripts.append(read.script);
+  }
+  source.viewText = shown_view.text();
+  source.viewRuns = reading::viewRuns(shown_view);
+  return source;
 }
 
 // ----- header and source views

@@ -70,13 +70,18 @@ void MailForm::ShowUnicode_Click() {
 
 void MailForm::prepareUnicodeView() {
   if (ShowUnicode->isChecked())
-    shown_view = reading::viewAsUnicode(shown_view, unicode_script, Mail1->Subject());
+    shown_view = reading::viewAsUnicode(shown_view, unicode_script,
+                                        reading::readHeaderValue(Mail1->Subject(), shown_choice).text);
 }
 
 void MailForm::applyUnicodeViewFont() {
   // Unicode text is never shown in an 8-bit font, whatever the Language
   // menu says: what arrived as Unicode, and what is shown converted. The
   // document's own font, so a large message takes no time at all.
+  if (automaticFonts()) {
+    applyTextFonts();
+    return;
+  }
   std::optional<FontScript> script = reading::arrivedUnicodeScript(shown_view);
   if (!script && ShowUnicode->isChecked())
     script = unicode_script;

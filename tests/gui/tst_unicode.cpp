@@ -161,6 +161,7 @@ class UnicodeTest : public MainWindowTest {
     QFETCH(bool, headers);
     QFETCH(bool, asUnicode);
     QFETCH(QString, copied);
+    oneFontForAll();
     show(file, Sinhala);
     if (headers)
       form_->ShowHeaders->trigger();
@@ -513,6 +514,7 @@ class UnicodeTest : public MainWindowTest {
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, cc);
     QFETCH(bool, headers);
+    oneFontForAll();
     root_->write(QStringLiteral("Inbox/00000001.msg"),
                  message("Kamala Perera <k@example.lk>", subjectHeader, "text/plain; charset=iso-8859-1", body, cc));
     root_->write(QStringLiteral("Inbox/00000002.msg"), message("Other <o@x.lk>", "Other", "text/plain", "x\r\n"));
@@ -711,6 +713,9 @@ class UnicodeTest : public MainWindowTest {
   }
 
   QString viewText() const { return form_->textBody->toPlainText(); }
+
+  // The fonts as the Language menu sets them, without a font per text.
+  void oneFontForAll() { form_->mnuAutoFont->trigger(); }
 
   NewMessage* compose() {
     form_->news_msg_Click();

@@ -16,7 +16,7 @@
 using namespace compose;
 
 static QuoteSource sample(const QString& view = {}, const QString& subject = QStringLiteral("Lunch")) {
-  return {QStringLiteral("K <k@x.lk>"), QStringLiteral("today"), QStringLiteral("me@x.org"), {}, subject, view};
+  return {QStringLiteral("K <k@x.lk>"), QStringLiteral("today"), QStringLiteral("me@x.org"), {}, subject, view, {}, {}};
 }
 
 class ComposeRulesTest : public QObject {

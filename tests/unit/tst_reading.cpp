@@ -2,14 +2,18 @@
 // they are saved under, the rendering of a message for the view, and the
 // view as Unicode: which parts convert, where the subject goes, and that
 // every view line still names the part it came from (double-click and Save
-// act on parts found through those lines).
+// act on parts found through those lines); how each text reads for the
+// font it is shown in (charsets, font codes kept byte for byte).
 #include "editing/textlayout.h"
+#include "language/fontunicode.h"
+#include "maillib/charsets.h"
 #include "maillib/mailcontrol.h"
 #include "maillib/parameters.h"
 #include "reading/attachmentname.h"
 #include "reading/listformat.h"
 #include "reading/messagerenderer.h"
 #include "reading/partrules.h"
+#include "reading/textscripts.h"
 #include "reading/unicodeview.h"
 #include "reading/viewcap.h"
 
@@ -415,6 +419,89 @@ class ReadingTest : public QObject {
       QVERIFY(b);
       QCOMPARE(b->kind == ViewBlock::Kind::Headers ? -1 : b->path.value(0), partOfLine[line]);
     }
+  }
+
+  // A text part as the control gives it (Latin-1 labels byte for byte) and
+  // as it is shown.
+  void partTextsReadForTheirFont_data() {
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QByteArray>("charset");
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("script");
+    const int perText = int(FontChoice::PerText), display = int(FontChoice::DisplayFont);
+    const int unicode = int(FontChoice::UnicodeFont);
+    const QString quotes = QString::fromLatin1("He said \x93yes\x94 \x96 it costs \x80" "5.");
+    const QString read = QStringLiteral("He said “yes” – it costs €5.");
+    const QString sinhalaCodes = unicodeToFontCodes(QStringLiteral("මම හෙට ගෙදර එනවා. අම්මා හොඳින් ඉන්නවා."),
+                                                    FontScript::Sinhala);
+    const QString sinhala = QStringLiteral("මම හෙට ගෙදර එනවා");
+    const int latin = int(TextScript::Latin);
+    QTest::newRow("windows-1252") << quotes << QByteArray("windows-1252") << perText << read << latin;
+    QTest::newRow("iso-8859-1 read as windows-1252") << quotes << QByteArray("ISO-8859-1") << unicode << read << latin;
+    QTest::newRow("unknown charset, bytes as windows-1252") << quotes << QByteArray("x-martian") << perText << read << latin;
+    QTest::newRow("8-bit display font keeps every byte") << quotes << QByteArray("windows-1252") << display << quotes << latin;
+    QTest::newRow("font codes keep every byte") << sinhalaCodes << QByteArray("windows-1252") << perText << sinhalaCodes
+                                                << int(TextScript::SinhalaFont);
+    QTest::newRow("unlabelled utf-8") << QString::fromLatin1(sinhala.toUtf8()) << QByteArray() << perText << sinhala
+                                      << int(TextScript::Sinhala);
+    QTest::newRow("utf-8 said to be us-ascii") << QString::fromLatin1("caf\xc3\xa9 \xe2\x80\x9cok\xe2\x80\x9d")
+                                               << QByteArray("us-ascii") << unicode << QStringLiteral("café “ok”") << latin;
+    QTest::newRow("labelled latin-1 is not utf-8") << QString::fromLatin1("caf\xc3\xa9") << QByteArray("iso-8859-1")
+                                                   << perText << QString::fromLatin1("caf\xc3\xa9") << latin;
+    QTest::newRow("decoded by its charset already") << QStringLiteral("Привет “ok”") << QByteArray("koi8-r") << perText
+                                                    << QStringLiteral("Привет “ok”") << latin;
+  }
+
+  void partTextsReadForTheirFont() {
+    QFETCH(QString, given);
+    QFETCH(QByteArray, charset);
+    QFETCH(int, choice);
+    QFETCH(QString, shown);
+    QFETCH(int, script);
+    const ScriptedText read = readPartText(given, charset, FontChoice(choice));
+    QCOMPARE(read.text, shown);
+    if (FontChoice(choice) == FontChoice::PerText)
+      QCOMPARE(int(read.script), script);
+  }
+
+  // Each part of a message reads by its own label; a label not known here
+  // is told of.
+  void partsReadByTheirOwnCharset() {
+    MailControl control;
+    QVERIFY(control.loadMessageBytes(
+        "From: a@b.lk\r\nSubject: x\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
+        "--B\r\nContent-Type: text/plain; charset=windows-1252\r\n\r\nHe said \x93yes\x94\r\n"
+        "--B\r\nContent-Type: text/plain; charset=x-martian\r\n\r\nabc \x93\r\n--B--\r\n"));
+    RenderedMessage view = MessageRenderer(control, true).render();
+    readView(view, FontChoice::PerText);
+    QVERIFY(view.text().endsWith(QStringLiteral("He said “yes”\nabc “\n")));
+    QCOMPARE(view.problems.size(), 1);
+    QVERIFY(view.problems.first().contains(QLatin1String("\"x-martian\"")));
+    const ScriptRuns runs = viewRuns(view);
+    QCOMPARE(runs, ScriptRuns({{0, TextScript::Latin}}));
+  }
+
+  // Nothing of a text is dropped, whatever its bytes.
+  void charsetsDecodeWithoutLoss_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("charset");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("koi8-r") << QByteArray("\xf0\xd2\xc9\xd7\xc5\xd4") << QByteArray("KOI8-R") << QStringLiteral("Привет");
+    QTest::newRow("windows-1251 alias") << QByteArray("\xcc\xe8\xf0") << QByteArray("cp1251") << QStringLiteral("Мир");
+    QTest::newRow("bad utf-8 byte") << QByteArray("a\xff" "b\xe2\x82") << QByteArray("utf-8") << QStringLiteral("a\ufffdb\ufffd\ufffd");
+    QTest::newRow("not known") << QByteArray("abc") << QByteArray("x-martian") << QString();
+  }
+
+  void charsetsDecodeWithoutLoss() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, charset);
+    QFETCH(QString, text);
+    const std::optional<QString> decoded = maillib::charsets::decode(bytes, charset);
+    QCOMPARE(decoded.has_value(), !text.isNull());
+    QCOMPARE(maillib::charsets::isKnown(charset), !text.isNull());
+    if (decoded)
+      QCOMPARE(*decoded, text);
   }
 };
 
