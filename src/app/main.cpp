@@ -1,4 +1,5 @@
 #include "language/fonts.h"
+#include "language/scriptdetector.h"
 #include "language/m17ncli.h"
 #include "language/scriptcli.h"
 #include "language/unicodecli.h"
@@ -14,6 +15,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -53,6 +55,9 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // The first folder listing judges the script of every name; the tables
+  // it needs are unpacked on the other core while Qt starts.
+  const std::jthread scriptModelLoader(preloadScriptModel);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tovel Mail 98"));
   QGuiApplication::setDesktopFileName(QStringLiteral("tovelmail"));

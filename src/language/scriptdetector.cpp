@@ -216,6 +216,8 @@ TextScript detectScript(QStringView text) {
   return detectFontCodes(codes);
 }
 
+void preloadScriptModel() { ScriptModel::instance(); }
+
 QString scriptLabel(TextScript script) {
   for (const Label& label : kLabels)
     if (label.script == script)

@@ -20,3 +20,7 @@ TextScript detectScript(QStringView text);
 // "tamil".
 QString scriptLabel(TextScript script);
 std::optional<TextScript> scriptFromLabel(QStringView label);
+
+// Unpacks the trained tables now rather than at the first text judged; safe
+// to run on another thread while the program starts.
+void preloadScriptModel();

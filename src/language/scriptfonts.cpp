@@ -38,6 +38,11 @@ ScriptFonts::ScriptFonts(const QFont& base, bool pairSizes) : base_(base) {
   fonts_[size_t(TextScript::TamilFont)] = withFamily(base, kTamilFont, display);
   fonts_[size_t(TextScript::Sinhala)] = unicodeFont(FontScript::Sinhala, base);
   fonts_[size_t(TextScript::Tamil)] = unicodeFont(FontScript::Tamil, base);
-  for (const QFont& font : fonts_)
-    line_height_ = std::max(line_height_, QFontMetrics(font).height());
+}
+
+int ScriptFonts::lineHeight() const {
+  if (line_height_ == 0)
+    for (const QFont& font : fonts_)
+      line_height_ = std::max(line_height_, QFontMetrics(font).height());
+  return line_height_;
 }

@@ -32,11 +32,12 @@ class ScriptFonts {
   explicit ScriptFonts(const QFont& base = QFont(), bool pairSizes = false);
   const QFont& base() const { return base_; }
   const QFont& font(TextScript script) const { return fonts_[size_t(script)]; }
-  // The tallest line any of the fonts needs.
-  int lineHeight() const { return line_height_; }
+  // The tallest line any of the fonts needs; measured on first use, since
+  // measuring loads every font.
+  int lineHeight() const;
 
  private:
   QFont base_;
   std::array<QFont, 5> fonts_;
-  int line_height_ = 0;
+  mutable int line_height_ = 0;
 };
