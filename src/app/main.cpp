@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -26,16 +27,29 @@ QStringList argumentsAfterProgram(int argc, char** argv) {
   return args;
 }
 
+// The commands that read standard input and write standard output, with no
+// window: the font-code converters, script detection and typing.
+std::optional<int> runStreamCommand(const QStringList& args) {
+  QFile in, out, err;
+  in.open(stdin, QIODevice::ReadOnly);
+  out.open(stdout, QIODevice::WriteOnly);
+  err.open(stderr, QIODevice::WriteOnly);
+  std::optional<int> status = runUnicodeCommand(args, in, out, err);
+  if (!status)
+    status = runScriptCommand(args, in, out, err);
+  if (!status)
+    status = runTypeCommand(args, in, out, err);
+  if (status && !out.flush() && *status == 0)
+    return 1;
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QElapsedTimer sinceStart;
   sinceStart.start();
-  if (const std::optional<int> status = runUnicodeCommand(argc, argv))
-    return *status;
-  if (const std::optional<int> status = runScriptCommand(argc, argv))
-    return *status;
-  if (const std::optional<int> status = runTypeCommand(argc, argv))
+  if (const std::optional<int> status = runStreamCommand(argumentsAfterProgram(argc, argv)))
     return *status;
 
   // Version, help and mistakes are answered before Qt needs a display.

@@ -74,18 +74,3 @@ std::optional<int> runTypeCommand(const QStringList& args, QIODevice& in, QIODev
     return usage(err, QStringLiteral("unknown input method \"%1\"").arg(name));
   return typeLines(*input, in, out, err);
 }
-
-std::optional<int> runTypeCommand(int argc, char** argv) {
-  QStringList args;
-  for (int i = 1; i < argc; ++i)
-    args.append(QString::fromLocal8Bit(argv[i]));
-  if (!asksForTyping(args))
-    return std::nullopt;
-  QFile in, out, err;
-  in.open(stdin, QIODevice::ReadOnly);
-  out.open(stdout, QIODevice::WriteOnly);
-  err.open(stderr, QIODevice::WriteOnly);
-  const int status = *runTypeCommand(args, in, out, err);
-  out.flush();
-  return status;
-}

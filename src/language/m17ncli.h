@@ -12,4 +12,3 @@
 // args are the arguments after the program name; nullopt when they do not
 // ask for typing.
 std::optional<int> runTypeCommand(const QStringList& args, QIODevice& in, QIODevice& out, QIODevice& err);
-std::optional<int> runTypeCommand(int argc, char** argv);

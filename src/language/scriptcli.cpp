@@ -57,19 +57,3 @@ std::optional<int> runScriptCommand(const QStringList& args, QIODevice& in, QIOD
   }
   return labelLines(in, out, err);
 }
-
-std::optional<int> runScriptCommand(int argc, char** argv) {
-  QStringList args;
-  for (int i = 1; i < argc; ++i)
-    args.append(QString::fromLocal8Bit(argv[i]));
-  if (!args.contains(kDetect))
-    return std::nullopt;
-  QFile in, out, err;
-  in.open(stdin, QIODevice::ReadOnly);
-  out.open(stdout, QIODevice::WriteOnly);
-  err.open(stderr, QIODevice::WriteOnly);
-  const int status = *runScriptCommand(args, in, out, err);
-  if (!out.flush() && status == 0)
-    return 1;
-  return status;
-}

@@ -12,5 +12,3 @@
 // do not ask for detection (the program then starts as usual).
 std::optional<int> runScriptCommand(const QStringList& args, QIODevice& in, QIODevice& out, QIODevice& err);
 
-// The same on the process's standard input, output and error.
-std::optional<int> runScriptCommand(int argc, char** argv);

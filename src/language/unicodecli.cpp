@@ -144,18 +144,3 @@ std::optional<int> runUnicodeCommand(const QStringList& args, QIODevice& in, QIO
   const std::optional<Request> request = parse(args, err, status);
   return request ? convert(*request, in, out, err) : status;
 }
-
-std::optional<int> runUnicodeCommand(int argc, char** argv) {
-  QStringList args;
-  for (int i = 1; i < argc; ++i)
-    args.append(QString::fromLocal8Bit(argv[i]));
-  if (std::none_of(args.begin(), args.end(), isConversionOption))
-    return std::nullopt;
-  QFile in, out, err;
-  in.open(stdin, QIODevice::ReadOnly);
-  out.open(stdout, QIODevice::WriteOnly);
-  err.open(stderr, QIODevice::WriteOnly);
-  const int status = *runUnicodeCommand(args, in, out, err);
-  out.flush();
-  return status;
-}

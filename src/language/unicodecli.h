@@ -14,5 +14,3 @@
 // ask for no conversion (the program then starts as usual).
 std::optional<int> runUnicodeCommand(const QStringList& args, QIODevice& in, QIODevice& out, QIODevice& err);
 
-// The same on the process's standard input, output and error.
-std::optional<int> runUnicodeCommand(int argc, char** argv);
